@@ -128,8 +128,9 @@ HRESULT FWSetWindow(HWND hWndFocus, HWND hWndDeviceFullScreen, HWND hWndDeviceWi
         return FWTrace(__FILE__, __LINE__, E_INVALIDARG, L"FWSetWindow", true);
 
     if (bHandleMessages) {
-        // A window's procedure is never null, so 0 tells a failure.
-        if (SetWindowLongPtrW(hWndFocus, GWLP_WNDPROC, reinterpret_cast<intptr_t>(&FWStaticWndProc)) == 0) {
+        const intptr_t wndProc = reinterpret_cast<intptr_t>(&FWStaticWndProc);
+        SetWindowLongPtrW(hWndFocus, GWLP_WNDPROC, wndProc);
+        if (GetWindowLongPtrW(hWndFocus, GWLP_WNDPROC) != wndProc) {
             HRESULT hr = GetLastErrorHR();
             if (SUCCEEDED(hr)) hr = E_FAIL;
             return FWTrace(__FILE__, __LINE__, hr, L"SetWindowLongPtr", true);
