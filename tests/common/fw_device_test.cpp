@@ -203,14 +203,16 @@ TEST_F(FWDeviceTest, SameAdapterTypeAndBehaviourResetsOtherwiseRecreates) {
 TEST_F(FWDeviceTest, WindowSizeChangeResetsWithTheClientSize) {
     ASSERT_EQ(StartDevice(), S_OK);
     HWND hWnd = FWGetHWND();
+    g_journal.calls.clear();
+    const int created = PlatformScriptedLog().devicesCreated;
+
+    // Resizing the window reports WM_SIZE, whose size check resets the device.
     RECT rc;
     SetRect(&rc, 0, 0, 800, 600);
     AdjustWindowRect(&rc, static_cast<DWORD>(GetWindowLongPtrW(hWnd, GWL_STYLE)), false);
     ASSERT_TRUE(SetWindowPos(hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER));
     ASSERT_EQ(FWGetWindowClientRect().right, 800);
-
-    g_journal.calls.clear();
-    const int created = PlatformScriptedLog().devicesCreated;
+    // (A restore message of the same size, as a system may also send.)
     SendMessageW(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 600));
 
     EXPECT_EQ(g_journal.calls, (Calls{"lost", "reset 800x600"}));
@@ -221,11 +223,26 @@ TEST_F(FWDeviceTest, WindowSizeChangeResetsWithTheClientSize) {
     EXPECT_EQ(FWGetDeviceSettings().pp.BackBufferWidth, 800u) << "the chosen size is written back";
     EXPECT_FALSE(FWIsTimePaused());
     EXPECT_FALSE(FWIsRenderingPaused());
+}
 
-    // The same size again: nothing to do.
+TEST_F(FWDeviceTest, DraggingTheFrameChecksOnceAtTheEnd) {
+    ASSERT_EQ(StartDevice(), S_OK);
+    HWND hWnd = FWGetHWND();
     g_journal.calls.clear();
-    SendMessageW(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 600));
-    EXPECT_TRUE(g_journal.calls.empty());
+
+    SendMessageW(hWnd, WM_ENTERSIZEMOVE, 0, 0);
+    for (int width : {700, 760, 800}) {
+        RECT rc;
+        SetRect(&rc, 0, 0, width, 600);
+        AdjustWindowRect(&rc, static_cast<DWORD>(GetWindowLongPtrW(hWnd, GWL_STYLE)), false);
+        SetWindowPos(hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
+    }
+    EXPECT_TRUE(g_journal.calls.empty()) << "no reset during the drag";
+    EXPECT_TRUE(FWIsRenderingPaused());
+    SendMessageW(hWnd, WM_EXITSIZEMOVE, 0, 0);
+
+    EXPECT_EQ(g_journal.calls, (Calls{"lost", "reset 800x600"}));
+    EXPECT_FALSE(FWIsRenderingPaused());
 }
 
 TEST_F(FWDeviceTest, FullScreenRoundTripRemembersBothSizes) {
