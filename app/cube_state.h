@@ -73,6 +73,7 @@ struct CubeLayer {
     int32_t nCount;
     int32_t anCubelet[9];
 };
+// The layer of an axis and code digit; nDigit must be 1 ... 3.
 const CubeLayer& GetCubeLayer(CubeAxis axis, int32_t nDigit);
 
 struct Cubelet {

@@ -136,11 +136,6 @@ const ModelTurn& GetModelTurn(int32_t k) {
     return kModelTurns[(k >= 0 && k < kModelTurnCount) ? k : 0];
 }
 
-int32_t TurnedSlot(CubeAxis axis, TurnSense sense, int32_t s) {
-    if (s < 0 || s >= kFaceSlotCount) return s;
-    return Permutation(axis, sense).sigma[static_cast<size_t>(s)];
-}
-
 void CycleFaceMaterials(CubeAxis axis, TurnSense sense, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!IsCubelet(a) || !IsCubelet(b) || !IsCubelet(c) || !IsCubelet(d)) return;
     if (a == b || a == c || a == d || b == c || b == d || c == d) return;

@@ -31,12 +31,8 @@ struct ModelTurn {
     int32_t anSecond[4];     // edges, or the four face centres of a middle layer
 };
 
-// Model turn k, 0 ... 17.
+// Model turn k; k must be 0 ... 17.
 const ModelTurn& GetModelTurn(int32_t k);
-
-// The slot that the material of slot s occupies after a turn about axis in
-// sense (slots on the axis are fixed).
-int32_t TurnedSlot(CubeAxis axis, TurnSense sense, int32_t s);
 
 // One 4-cycle of whole cubelets with their slots rotated: for every slot s the
 // material in slot s of a goes to slot sigma(s) of b, b's to c, c's to d and

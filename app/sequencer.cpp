@@ -8,6 +8,12 @@ namespace {
 
 using enum PanelCaption;
 
+// The series of a sequence: its panel captions in playing order.
+struct SolvingSeries {
+    int32_t nCount;
+    PanelCaption aCaption[22];
+};
+
 constexpr SolvingSeries kSeries[kSequenceCount] = {
     {4, {f3, l2, f3, r2}},
     {3, {d3, r3, u3}},
@@ -55,10 +61,6 @@ static_assert(std::size(kRules) == 69, "69 step rules");
 static_assert(RulesCoverEveryStepOnce(), "one rule per step of every series");
 
 }  // namespace
-
-const SolvingSeries& GetSolvingSeries(int32_t n) {
-    return kSeries[(n >= 1 && n <= kSequenceCount) ? n - 1 : 0];
-}
 
 void StartSequence(int32_t n) {
     if (n < 1 || n > kSequenceCount) return;

@@ -13,14 +13,6 @@
 
 #include "app/turn_animation.h"
 
-// The series of sequence n (1 ... 10): nCount panel captions in playing order.
-struct SolvingSeries {
-    int32_t nCount;
-    PanelCaption aCaption[22];
-};
-// Series n, 1 ... 10 (any other n gives series 1).
-const SolvingSeries& GetSolvingSeries(int32_t n);
-
 // Picture command of sequence n (1 ... 10): its step counter := 1, the panel
 // turn of its first caption (which does not start while a turn animates), and
 // one move counted whether or not the turn started. Any other n does nothing.
