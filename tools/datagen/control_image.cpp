@@ -118,7 +118,7 @@ std::vector<uint8_t> BuildDefaultControlImage() {
     c.Fill(13, 123, 241, 160, Box(15.5, 125.5, 238.5, 158, 3), VerticalGradient(125, 158, Grey(0.97f), Grey(0.90f)));
 
     // Selection bar (white text over it).
-    c.Fill(12, 163, 240, 183, Box(12.5, 163.5, 239.5, 182.5, 3.5),
+    c.Fill(12, 163, 240, 183, Box(12.5, 163.5, 239, 182.5, 3.5),
            VerticalGradient(163, 183, Rgba{0.32f, 0.55f, 0.95f, 1}, Rgba{0.13f, 0.32f, 0.74f, 1}));
 
     // Slider: a groove across the middle of the track, and a round knob.

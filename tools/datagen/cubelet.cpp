@@ -228,8 +228,11 @@ XMesh BuildCubelet(int code) {
     for (int slot = 0; slot < kSlotCount; ++slot) AddFace(builder, MakeFaceFrame(centre, slot), uint32_t(slot));
 
     // Rounded edges: a strip between every two neighbouring faces whose
-    // normals turn from one face's to the other's.
+    // normals turn from one face's to the other's. It meets each face's edge
+    // at the same points as that face (its corners and the two points level
+    // with the sticker's corners), so the surface has no cracks.
     const double q = kBodyHalf - kBodyBevel;
+    const double stops[4] = {-q, -(kStickerHalf - kStickerRadius), kStickerHalf - kStickerRadius, q};
     auto corner = [&](int slot, const Vec3& p) {
         FaceFrame f = MakeFaceFrame(centre, slot);
         return builder.Vertex(p, f.n, FaceUV(f, p));
@@ -239,10 +242,14 @@ XMesh BuildCubelet(int code) {
             Vec3 na = ToVec(SlotDirection(a)), nb = ToVec(SlotDirection(b));
             if (Dot(na, nb) != 0) continue;
             Vec3 w = Cross(na, nb);
-            Vec3 a1 = centre + na * kBodyHalf + nb * q + w * q, a2 = centre + na * kBodyHalf + nb * q - w * q;
-            Vec3 b1 = centre + nb * kBodyHalf + na * q + w * q, b2 = centre + nb * kBodyHalf + na * q - w * q;
-            builder.Polygon({corner(a, a1), corner(a, a2), corner(b, b2), corner(b, b1)}, kBodyMaterial,
-                            Normalize(na + nb));
+            for (int k = 0; k < 3; ++k) {
+                Vec3 a1 = centre + na * kBodyHalf + nb * q + w * stops[k];
+                Vec3 a2 = centre + na * kBodyHalf + nb * q + w * stops[k + 1];
+                Vec3 b1 = centre + nb * kBodyHalf + na * q + w * stops[k];
+                Vec3 b2 = centre + nb * kBodyHalf + na * q + w * stops[k + 1];
+                builder.Polygon({corner(a, a1), corner(a, a2), corner(b, b2), corner(b, b1)}, kBodyMaterial,
+                                Normalize(na + nb));
+            }
         }
     }
     // Rounded corners: a triangle where three faces meet.

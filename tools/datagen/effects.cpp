@@ -61,7 +61,7 @@ void main()
     vec3 up = SafeNormalize(g_mProj[1].xyz, vec3(0.0, 1.0, 0.0));
     vec3 toViewer = -SafeNormalize(g_mProj[3].xyz, vec3(0.0, 0.0, 1.0));
     v_ToViewer = toViewer;
-    v_ToFill = 0.6 * up + 0.3 * right + 0.6 * toViewer;
+    v_ToFill = 0.75 * up + 0.35 * right + 0.5 * toViewer;
 }
 >>
 
