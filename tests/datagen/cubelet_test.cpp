@@ -31,6 +31,8 @@ const CubeletRow kCubelets[] = {
     {321, 1, 0, -1, {0, 1}},     {322, 1, 0, 0, {0}},         {323, 1, 0, 1, {0, 3}},      {331, 1, -1, -1, {0, 2, 1}},
     {332, 1, -1, 0, {0, 2}},     {333, 1, -1, 1, {0, 2, 3}},
 };
+void PrintTo(const CubeletRow& row, std::ostream* os) { *os << "c" << row.code; }
+
 const datagen::Vec3 kSlotDirections[6] = {{1, 0, 0}, {0, 0, -1}, {0, -1, 0}, {0, 0, 1}, {-1, 0, 0}, {0, 1, 0}};
 
 TEST(CubeletTable, CodesCellsAndOutwardSlotsFollowTheTable) {

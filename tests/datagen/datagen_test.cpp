@@ -102,6 +102,8 @@ struct EffectCase {
     std::string (*text)();
     const std::vector<std::string>& (*parameters)();
 };
+void PrintTo(const EffectCase& effect, std::ostream* os) { *os << effect.name; }
+
 class Effect : public ::testing::TestWithParam<EffectCase> {};
 
 TEST_P(Effect, DeclaresAndUsesEveryParameterInTechniqueRenderScene) {
