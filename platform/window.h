@@ -171,6 +171,19 @@ constexpr UINT VK_LCONTROL = 0xA2;
 constexpr UINT VK_RCONTROL = 0xA3;
 constexpr UINT VK_LMENU = 0xA4;
 constexpr UINT VK_RMENU = 0xA5;
+// Punctuation keys, by their place on a US keyboard.
+constexpr UINT VK_OEM_1 = 0xBA;       // ;:
+constexpr UINT VK_OEM_PLUS = 0xBB;    // =+
+constexpr UINT VK_OEM_COMMA = 0xBC;   // ,<
+constexpr UINT VK_OEM_MINUS = 0xBD;   // -_
+constexpr UINT VK_OEM_PERIOD = 0xBE;  // .>
+constexpr UINT VK_OEM_2 = 0xBF;       // /?
+constexpr UINT VK_OEM_3 = 0xC0;       // `~
+constexpr UINT VK_OEM_4 = 0xDB;       // [{
+constexpr UINT VK_OEM_5 = 0xDC;       // \|
+constexpr UINT VK_OEM_6 = 0xDD;       // ]}
+constexpr UINT VK_OEM_7 = 0xDE;       // '"
+constexpr UINT VK_OEM_102 = 0xE2;     // the extra key of ISO keyboards
 
 // --- windows -------------------------------------------------------------------
 
@@ -234,6 +247,22 @@ struct MINMAXINFO {
     POINT ptMaxPosition;
     POINT ptMinTrackSize;
     POINT ptMaxTrackSize;
+};
+
+// What WM_CREATE carries in lParam: the arguments of CreateWindowW.
+struct CREATESTRUCTW {
+    void* lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    DWORD style;
+    const wchar_t* lpszName;
+    const wchar_t* lpszClass;
+    DWORD dwExStyle;
 };
 
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
