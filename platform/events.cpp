@@ -269,7 +269,7 @@ void ConvertWindowEvent(const SDL_WindowEvent& e) {
             w->visible = false;
             break;
         case SDL_WINDOWEVENT_EXPOSED:
-            Push(hwnd, WM_PAINT, 0, 0, t, g_cursorPos);
+            QueueMessage(hwnd, WM_PAINT, 0, 0, t, g_cursorPos);
             break;
         case SDL_WINDOWEVENT_MOVED:
             if (!w->minimized) RememberNormalRect(w);
