@@ -12,6 +12,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwctype>
 #include <map>
 #include <memory>
@@ -176,6 +177,19 @@ void RememberNormalRect(PlatformWindow* w) {
 
 using namespace platform_detail;
 
+namespace {
+
+// At exit: windows still open are destroyed and SDL is shut down, which also
+// closes its connections to the display and the session bus. Calls into SDL
+// after this (such as deleting a GL context) find it stopped and do nothing.
+void ShutDownVideo() {
+    for (HWND w : AllWindows()) DestroyWindow(w);
+    g_videoReady = false;
+    SDL_Quit();
+}
+
+}  // namespace
+
 // --- SDL access ------------------------------------------------------------------
 
 bool PlatformInitVideo() {
@@ -192,6 +206,11 @@ bool PlatformInitVideo() {
         return false;
     }
     g_videoReady = true;
+    static bool cleanupRegistered = false;
+    if (!cleanupRegistered) {
+        cleanupRegistered = true;
+        std::atexit(&ShutDownVideo);
+    }
     return true;
 }
 
