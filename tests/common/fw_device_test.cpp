@@ -108,6 +108,10 @@ struct VsyncCase {
     std::vector<std::wstring> args;
     UINT interval;
 };
+void PrintTo(const VsyncCase& c, std::ostream* os) {
+    *os << (c.args.empty() ? std::string("no option") : WideToUtf8(c.args[0]));
+}
+
 class FWVsyncTest : public FWDeviceTest, public ::testing::WithParamInterface<VsyncCase> {};
 
 TEST_P(FWVsyncTest, PresentationIntervalOfTheFirstDevice) {
@@ -123,7 +127,11 @@ INSTANTIATE_TEST_SUITE_P(Vsync, FWVsyncTest,
                          ::testing::Values(VsyncCase{{}, D3DPRESENT_INTERVAL_IMMEDIATE},
                                            VsyncCase{{L"-forcevsync:0"}, D3DPRESENT_INTERVAL_IMMEDIATE},
                                            VsyncCase{{L"-forcevsync:1"}, D3DPRESENT_INTERVAL_DEFAULT},
-                                           VsyncCase{{L"-forcevsync:2"}, D3DPRESENT_INTERVAL_DEFAULT}));
+                                           VsyncCase{{L"-forcevsync:2"}, D3DPRESENT_INTERVAL_DEFAULT}),
+                         [](const ::testing::TestParamInfo<VsyncCase>& info) {
+                             return info.param.args.empty() ? std::string("NoOption")
+                                                            : ParamName(WideToUtf8(info.param.args[0]));
+                         });
 
 TEST_F(FWDeviceTest, CommandLineShapesTheFirstDevice) {
     SetArgs({L"-forceswvp", L"-forcehwvp", L"-forcepurehwvp", L"-width:800", L"-height:600"});
@@ -299,6 +307,7 @@ TEST_F(FWDeviceTest, RefusedToggleIsNotAnError) {
 }
 
 struct CallbackFailureCase {
+    const char* name;
     HRESULT createdResult;
     HRESULT resetResult;
     HRESULT expected;
@@ -306,6 +315,8 @@ struct CallbackFailureCase {
     const wchar_t* message;
     std::vector<std::string> calls;
 };
+void PrintTo(const CallbackFailureCase& c, std::ostream* os) { *os << c.name; }
+
 class FWCallbackFailureTest : public FWDeviceTest, public ::testing::WithParamInterface<CallbackFailureCase> {};
 
 TEST_P(FWCallbackFailureTest, FailureIsReportedAndNoDeviceRemains) {
@@ -325,15 +336,16 @@ TEST_P(FWCallbackFailureTest, FailureIsReportedAndNoDeviceRemains) {
 INSTANTIATE_TEST_SUITE_P(
     Callbacks, FWCallbackFailureTest,
     ::testing::Values(
-        CallbackFailureCase{E_FAIL, S_OK, FWERR_CREATINGDEVICEOBJECTS, 8, L"Failed creating Direct3D device objects.",
+        CallbackFailureCase{"CreatedFails", E_FAIL, S_OK, FWERR_CREATINGDEVICEOBJECTS, 8, L"Failed creating Direct3D device objects.",
                             {"created"}},
-        CallbackFailureCase{FWERR_MEDIANOTFOUND, S_OK, FWERR_MEDIANOTFOUND, 4,
+        CallbackFailureCase{"CreatedMissesMedia", FWERR_MEDIANOTFOUND, S_OK, FWERR_MEDIANOTFOUND, 4,
                             L"Could not find required media. Ensure that the program's data folder is correctly "
                             L"installed.",
                             {"created"}},
-        CallbackFailureCase{S_OK, E_OUTOFMEMORY, FWERR_RESETTINGDEVICEOBJECTS, 9,
+        CallbackFailureCase{"ResetFails", S_OK, E_OUTOFMEMORY, FWERR_RESETTINGDEVICEOBJECTS, 9,
                             L"Failed resetting Direct3D device objects.",
-                            {"created", "reset 640x480", "destroyed"}}));
+                            {"created", "reset 640x480", "destroyed"}}),
+    [](const ::testing::TestParamInfo<CallbackFailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FWDeviceTest, DeviceCreationFailureShowsItsMessage) {
     ScriptedSystem script = MakeTypicalScriptedSystem();

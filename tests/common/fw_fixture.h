@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -53,6 +54,13 @@ inline std::wstring& DebugText() {
 }
 
 inline void CaptureDebug(const wchar_t* text) { DebugText() += text; }
+
+// A parameter's name for the test list: letters and digits only.
+inline std::string ParamName(const std::string& text) {
+    std::string name;
+    for (char c : text) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name.empty() ? std::string("none") : name;
+}
 
 inline bool HasDisplay() {
     const char* display = std::getenv("DISPLAY");

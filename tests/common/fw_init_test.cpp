@@ -17,6 +17,8 @@ struct OptionCase {
     const wchar_t* unrecognized;  // the text reported as unrecognised, or null
 };
 
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << ParamName(c.what); }
+
 class FWCommandLineTest : public FWTest, public ::testing::WithParamInterface<OptionCase> {};
 
 std::function<double()> Field(int (FWState::*getter)()) {
@@ -85,7 +87,8 @@ const OptionCase kOptionCases[] = {
      nullptr},
 };
 
-INSTANTIATE_TEST_SUITE_P(Options, FWCommandLineTest, ::testing::ValuesIn(kOptionCases));
+INSTANTIATE_TEST_SUITE_P(Options, FWCommandLineTest, ::testing::ValuesIn(kOptionCases),
+                         [](const ::testing::TestParamInfo<OptionCase>& info) { return ParamName(info.param.what); });
 
 TEST_F(FWTest, CommandLineKeepsEveryVertexProcessingOptionGiven) {
     SetArgs({L"-forceswvp", L"-forcehwvp", L"-forcepurehwvp"});
@@ -146,6 +149,8 @@ struct ErrorCase {
     const wchar_t* message;  // null: no box
 };
 
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << WideToUtf8(DXGetErrorString(c.hr)); }
+
 class FWErrorDisplayTest : public FWTest, public ::testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(FWErrorDisplayTest, StoresExitCodeAndShowsMessage) {
@@ -194,7 +199,10 @@ const ErrorCase kErrorCases[] = {
     {D3DERR_DEVICELOST, 1, nullptr},
 };
 
-INSTANTIATE_TEST_SUITE_P(Codes, FWErrorDisplayTest, ::testing::ValuesIn(kErrorCases));
+INSTANTIATE_TEST_SUITE_P(Codes, FWErrorDisplayTest, ::testing::ValuesIn(kErrorCases),
+                         [](const ::testing::TestParamInfo<ErrorCase>& info) {
+                             return ParamName(WideToUtf8(DXGetErrorString(info.param.hr)));
+                         });
 
 TEST_F(FWTest, ErrorNamesCoverFrameworkDeviceAndSystemCodes) {
     const struct {
