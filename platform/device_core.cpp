@@ -895,7 +895,7 @@ HRESULT CoreDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD us
     if (!texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     if (width == 0 || height == 0 || FormatBytesPerPixel(format) == 0 || IsDepthStencilFormat(format) ||
-        (usage & D3DUSAGE_DEPTHSTENCIL) || pool > D3DPOOL_SCRATCH)
+        (usage & D3DUSAGE_DEPTHSTENCIL) || pool > D3DPOOL_SCRATCH || !CanCreateTexture(format))
         return D3DERR_INVALIDCALL;
     if ((m_setup.caps.MaxTextureWidth && width > m_setup.caps.MaxTextureWidth) ||
         (m_setup.caps.MaxTextureHeight && height > m_setup.caps.MaxTextureHeight))
@@ -925,6 +925,7 @@ HRESULT CoreDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DP
     if (fvf != 0 && !FvfToElements(fvf, nullptr, nullptr)) return D3DERR_INVALIDCALL;
     auto* buffer = new (std::nothrow) VertexBufferImpl(this, length, usage, fvf, pool);
     if (!buffer) return E_OUTOFMEMORY;
+    OnBufferCreated(&buffer->data);
     *vb = buffer;
     return S_OK;
 }
@@ -937,6 +938,7 @@ HRESULT CoreDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format
         return D3DERR_INVALIDCALL;
     auto* buffer = new (std::nothrow) IndexBufferImpl(this, length, usage, format, pool);
     if (!buffer) return E_OUTOFMEMORY;
+    OnBufferCreated(&buffer->data);
     *ib = buffer;
     return S_OK;
 }

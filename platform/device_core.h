@@ -378,7 +378,10 @@ protected:
     virtual void OnViewport() {}
     virtual void OnVertexInput() {}
     virtual void OnAllState() {}
+    // False refuses the format for textures of this device.
+    virtual bool CanCreateTexture(D3DFORMAT) { return true; }
     virtual void OnTextureCreated(TextureImpl*) {}
+    virtual void OnBufferCreated(BufferData*) {}
     virtual void OnTextureUnlocked(TextureImpl*, UINT /*level*/) {}
     virtual void OnTextureDestroyed(TextureImpl*) {}
     virtual void OnBufferUnlocked(BufferData*, bool /*indexBuffer*/) {}
