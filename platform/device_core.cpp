@@ -778,6 +778,7 @@ HRESULT CoreDevice::SetFVF(DWORD fvf) {
         m_recording->mask.decl = true;
         return S_OK;
     }
+    if (m_state.fvf == fvf && !m_state.decl) return S_OK;
     m_state.fvf = fvf;
     SetBound(m_state.decl, static_cast<VertexDeclImpl*>(nullptr));
     OnVertexInput();
@@ -795,6 +796,7 @@ HRESULT CoreDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaratio
         m_recording->mask.decl = true;
         return S_OK;
     }
+    if (m_state.decl == decl && (!decl || m_state.fvf == 0)) return S_OK;
     SetBound(m_state.decl, decl);
     if (decl) m_state.fvf = 0;
     OnVertexInput();
@@ -809,6 +811,7 @@ HRESULT CoreDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer,
         if (!vb || vb->Owner() != this) return D3DERR_INVALIDCALL;
     }
     StreamBinding* slot = m_recording ? &m_recording->values.streams[stream] : &m_state.streams[stream];
+    if (!m_recording && slot->vb == vb && slot->offset == offset && slot->stride == stride) return S_OK;
     SetBound(slot->vb, vb);
     slot->offset = offset;
     slot->stride = stride;
@@ -830,6 +833,7 @@ HRESULT CoreDevice::SetIndices(IDirect3DIndexBuffer9* buffer) {
         m_recording->mask.indices = true;
         return S_OK;
     }
+    if (m_state.indices == ib) return S_OK;
     SetBound(m_state.indices, ib);
     OnVertexInput();
     return S_OK;

@@ -195,6 +195,7 @@ GlCaps RunProbe() {
         const int version = major * 10 + minor;
         caps.debugGroups = (version >= 43 || GlHasExtension("GL_KHR_debug")) && glPushDebugGroup && glPopDebugGroup;
         caps.es2Compatibility = version >= 41 || GlHasExtension("GL_ARB_ES2_compatibility");
+        caps.bufferStorage = (version >= 44 || GlHasExtension("GL_ARB_buffer_storage")) && glBufferStorage;
         if (GlHasExtension("GL_EXT_texture_filter_anisotropic") || GlHasExtension("GL_ARB_texture_filter_anisotropic"))
             glGetFloatv(0x84FF /* GL_MAX_TEXTURE_MAX_ANISOTROPY */, &caps.maxAnisotropy);
         ProbeFormats(&caps);

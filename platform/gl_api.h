@@ -120,12 +120,16 @@
     X(PFNGLBINDSAMPLERPROC, glBindSampler)                                         \
     X(PFNGLSAMPLERPARAMETERIPROC, glSamplerParameteri)                             \
     X(PFNGLSAMPLERPARAMETERFPROC, glSamplerParameterf)                             \
-    X(PFNGLSAMPLERPARAMETERFVPROC, glSamplerParameterfv)
+    X(PFNGLSAMPLERPARAMETERFVPROC, glSamplerParameterfv)                           \
+    X(PFNGLFENCESYNCPROC, glFenceSync)                                             \
+    X(PFNGLCLIENTWAITSYNCPROC, glClientWaitSync)                                   \
+    X(PFNGLDELETESYNCPROC, glDeleteSync)
 
 // Optional entry points (null when the context lacks them).
 #define TREVOLIA_GL_OPTIONAL_FUNCTIONS(X)                                          \
     X(PFNGLPUSHDEBUGGROUPPROC, glPushDebugGroup)                                   \
-    X(PFNGLPOPDEBUGGROUPPROC, glPopDebugGroup)
+    X(PFNGLPOPDEBUGGROUPPROC, glPopDebugGroup)                                     \
+    X(PFNGLBUFFERSTORAGEPROC, glBufferStorage)
 
 namespace glapi {
 

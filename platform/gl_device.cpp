@@ -146,12 +146,27 @@ namespace {
 
 // --- the built-in program of pre-transformed vertices ----------------------------
 
+// Pre-transformed vertices are converted to this layout on their way into
+// the stream buffer; `stage` carries texture stage 0's setup, so consecutive
+// draws with different setups change no GL state.
+struct BuiltinVertex {
+    float x, y, z, rhw;  // pixels from the top-left, depth, 1/w
+    uint32_t color;      // 0xAARRGGBB
+    float u, v;
+    uint32_t stage;  // colour op, arg 1, arg 2, alpha op, arg 1, arg 2 (4, 6, 6, 4, 6, 6 bits)
+};
+static_assert(sizeof(BuiltinVertex) == 32, "the built-in vertex is 32 bytes");
+constexpr GLuint kBuiltinStageLocation = 7;  // the attribute after the standard ones (see the shader)
+static_assert(kBuiltinStageLocation == kGlAttribCount, "the stage input follows the standard inputs");
+
 const char kBuiltinVertex[] = R"(
 in vec4 in_Position;   // x, y in pixels from the top-left, z, 1/w
 in vec4 in_Color;
 in vec2 in_TexCoord0;
+layout(location = 7) in uint in_Stage;
 uniform vec4 u_viewport;  // x, y, width, height in pixels from the top-left
 out vec2 v_texCoord;
+flat out uint v_stage;
 #ifdef FLAT
 flat out vec4 v_color;
 #else
@@ -164,15 +179,15 @@ void main() {
     gl_Position = vec4(ndc * w, in_Position.z * w, w);
     v_color = in_Color;
     v_texCoord = in_TexCoord0;
+    v_stage = in_Stage;
 }
 )";
 
 const char kBuiltinFragment[] = R"(
 uniform sampler2D u_texture;
-uniform ivec3 u_colorStage;  // operation, argument 1, argument 2
-uniform ivec3 u_alphaStage;
 uniform ivec2 u_alphaTest;   // function (8: always), reference 0..255
 in vec2 v_texCoord;
+flat in uint v_stage;
 #ifdef FLAT
 flat in vec4 v_color;
 #else
@@ -188,11 +203,10 @@ vec4 Arg(int a, vec4 tex) {
     return v;
 }
 
-vec4 Op(ivec3 stage, vec4 tex) {
-    int op = stage.x;
+vec4 Op(int op, int arg1, int arg2, vec4 tex) {
     if (op == 1) return v_color;
-    vec4 a1 = Arg(stage.y, tex);
-    vec4 a2 = Arg(stage.z, tex);
+    vec4 a1 = Arg(arg1, tex);
+    vec4 a2 = Arg(arg2, tex);
     if (op == 2) return a1;
     if (op == 3) return a2;
     if (op == 5) return clamp(a1 * a2 * 2.0, 0.0, 1.0);
@@ -213,9 +227,11 @@ bool Passes(int func, int a, int ref) {
 }
 
 void main() {
+    int colorOp = int(v_stage & 15u);
+    int alphaOp = int((v_stage >> 16) & 15u);
     vec4 tex = texture(u_texture, v_texCoord);
-    vec4 color = Op(u_colorStage, tex);
-    vec4 alpha = u_colorStage.x == 1 ? v_color : Op(u_alphaStage, tex);
+    vec4 color = Op(colorOp, int((v_stage >> 4) & 63u), int((v_stage >> 10) & 63u), tex);
+    vec4 alpha = colorOp == 1 ? v_color : Op(alphaOp, int((v_stage >> 20) & 63u), int((v_stage >> 26) & 63u), tex);
     out_Color = vec4(color.rgb, alpha.a);
     if (u_alphaTest.x != 8 && !Passes(u_alphaTest.x, int(out_Color.a * 255.0 + 0.5), u_alphaTest.y)) discard;
 }
@@ -223,13 +239,58 @@ void main() {
 
 struct BuiltinProgram {
     GLuint program = 0;
-    GLint viewport = -1, colorStage = -1, alphaStage = -1, alphaTest = -1;
+    GLint viewport = -1, alphaTest = -1;
     // Values last given to the program.
     float lastViewport[4] = {-1, -1, -1, -1};
-    GLint lastColor[3] = {-1, -1, -1};
-    GLint lastAlpha[3] = {-1, -1, -1};
     GLint lastTest[2] = {-1, -1};
 };
+
+// Where the parts of a pre-transformed vertex are in the caller's layout.
+struct TlLayout {
+    bool valid = false;
+    UINT position = 0;
+    int color = -1;  // offset, -1 when absent
+    int texCoord = -1;
+    int texCoordFloats = 0;
+};
+
+TlLayout TlLayoutOf(const std::vector<D3DVERTEXELEMENT9>& elements) {
+    TlLayout layout;
+    bool position = false;
+    for (const D3DVERTEXELEMENT9& e : elements) {
+        if (e.Stream != 0) continue;
+        if (e.Usage == D3DDECLUSAGE_POSITIONT && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT4) {
+            layout.position = e.Offset;
+            position = true;
+        } else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_D3DCOLOR) {
+            layout.color = e.Offset;
+        } else if (e.Usage == D3DDECLUSAGE_TEXCOORD && e.UsageIndex == 0 && e.Type <= D3DDECLTYPE_FLOAT4) {
+            layout.texCoord = e.Offset;
+            layout.texCoordFloats = e.Type == D3DDECLTYPE_FLOAT1 ? 1 : 2;
+        }
+    }
+    layout.valid = position;
+    return layout;
+}
+
+// Stage 0's setup packed as the built-in vertex carries it.
+uint32_t PackStage(const DWORD* t) {
+    auto op = [](DWORD v) -> uint32_t { return v >= 1 && v <= 7 ? v : D3DTOP_MODULATE; };
+    auto arg = [](DWORD v) -> uint32_t { return v & 0x3F; };
+    return op(t[D3DTSS_COLOROP]) | arg(t[D3DTSS_COLORARG1]) << 4 | arg(t[D3DTSS_COLORARG2]) << 10 |
+           op(t[D3DTSS_ALPHAOP]) << 16 | arg(t[D3DTSS_ALPHAARG1]) << 20 | arg(t[D3DTSS_ALPHAARG2]) << 26;
+}
+
+void ConvertTlVertex(const uint8_t* src, const TlLayout& layout, uint32_t stage, BuiltinVertex* dst) {
+    std::memcpy(&dst->x, src + layout.position, 16);
+    if (layout.color >= 0)
+        std::memcpy(&dst->color, src + layout.color, 4);
+    else
+        dst->color = 0xFFFFFFFFu;
+    dst->u = dst->v = 0.0f;
+    if (layout.texCoord >= 0) std::memcpy(&dst->u, src + layout.texCoord, 4 * static_cast<size_t>(layout.texCoordFloats));
+    dst->stage = stage;
+}
 
 GLenum BlendFactor(DWORD v) {
     switch (v) {
@@ -332,7 +393,8 @@ public:
                 DeleteBackBuffer();
                 glBindVertexArray(0);
                 glDeleteVertexArrays(1, &m_vao);
-                glDeleteBuffers(1, &m_stream);
+                glDeleteVertexArrays(1, &m_builtinVao);
+                DeleteStreamBuffer();
                 glDeleteTextures(1, &m_white);
                 glDeleteSamplers(kSamplers, m_samplers);
                 for (auto& b : m_builtin) glDeleteProgram(b.program);
@@ -368,9 +430,9 @@ public:
     void Invalidate() {
         m_shadow = Shadow{};
         m_rsDirty = m_vpDirty = m_inputDirty = true;
+        m_input = Input::Unknown;
         m_sampDirty = 0xFFFF;
         if (MakeCurrent()) {
-            glBindVertexArray(m_vao);
             for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
         }
     }
@@ -399,6 +461,7 @@ protected:
     void OnViewport() override { m_vpDirty = true; }
     void OnVertexInput() override {
         m_inputDirty = true;
+        m_tlLayoutDirty = true;
         if (State().fvf != m_fvf) {
             m_fvf = State().fvf;
             UINT stride = 0;
@@ -422,6 +485,7 @@ private:
     // What GL holds (values that cannot occur mean "unknown").
     struct Shadow {
         GLuint program = ~0u;
+        GLuint vao = ~0u;
         GLuint drawFbo = ~0u;
         GLuint arrayBuffer = ~0u;
         GLuint elementBuffer = ~0u;
@@ -465,6 +529,13 @@ private:
         if (m_shadow.program != program) {
             glUseProgram(program);
             m_shadow.program = program;
+        }
+    }
+    void BindVao(GLuint vao) {
+        if (m_shadow.vao != vao) {
+            glBindVertexArray(vao);
+            m_shadow.vao = vao;
+            m_shadow.elementBuffer = ~0u;  // element buffers are part of a vertex array
         }
     }
     void BindArrayBuffer(GLuint buffer) {
@@ -519,7 +590,28 @@ private:
     }
     // Common preparation of every draw; false when nothing can be drawn.
     HRESULT PrepareDraw(bool pretransformed);
-    size_t StreamWrite(const void* data, size_t size);
+    // Space for `size` bytes in the stream buffer at a multiple of `stride`:
+    // the pointer to write to, and in *offset where it lands. EndStream
+    // makes the bytes visible to GL.
+    uint8_t* BeginStream(size_t size, size_t stride, size_t* offset);
+    void EndStream(size_t offset, size_t size);
+    // Draws pre-transformed vertices read from `source` (stride apart; an index
+    // list when `indices` is given) with the built-in program.
+    HRESULT DrawPretransformed(D3DPRIMITIVETYPE type, UINT vertexCount, const uint8_t* source, UINT stride,
+                               size_t sourceSize, const devcore::IndexBufferImpl* indices, UINT startIndex,
+                               INT baseVertex);
+    const TlLayout& CurrentTlLayout() {
+        if (m_tlLayoutDirty) {
+            const auto* elements = Elements();
+            m_tlLayout = elements ? TlLayoutOf(*elements) : TlLayout{};
+            m_tlLayoutDirty = false;
+        }
+        return m_tlLayout;
+    }
+    void CreateStreamBuffer();
+    void DeleteStreamBuffer();
+    void EnterHalf(int half);
+    void LeaveHalf(int half);
 
     const GlCaps& m_caps;
     SDL_Window* m_window;
@@ -536,10 +628,17 @@ private:
     bool m_hasDepth = false;
 
     // Drawing.
-    GLuint m_vao = 0;
+    GLuint m_vao = 0;         // vertex arrays of user-program draws
+    GLuint m_builtinVao = 0;  // the built-in layout in the stream buffer
     GLuint m_stream = 0;
     size_t m_streamSize = kStreamBufferSize;
     size_t m_streamPos = 0;
+    uint8_t* m_streamMap = nullptr;  // persistent mapping of the stream buffer, if any
+    GLsync m_halfFence[2] = {};
+    std::vector<uint8_t> m_staging;  // vertices on their way into an unmapped stream buffer
+    bool m_stagingOrphans = false;
+    TlLayout m_tlLayout;
+    bool m_tlLayoutDirty = true;
     GLuint m_white = 0;
     GLuint m_samplers[kSamplers] = {};
     DWORD m_appliedSampler[kSamplers][kSamplerStates] = {};
@@ -548,6 +647,9 @@ private:
 
     Shadow m_shadow;
     bool m_rsDirty = true, m_vpDirty = true, m_inputDirty = true;
+    enum class Input { Unknown, Streams, Memory };
+    Input m_input = Input::Unknown;  // where the attribute pointers point
+    UINT m_memoryStride = 0;
     uint32_t m_sampDirty = 0xFFFF;
     DWORD m_fvf = 0;
     std::vector<D3DVERTEXELEMENT9> m_fvfElements;
@@ -567,10 +669,9 @@ HRESULT GlDevice::Init(const D3DPRESENT_PARAMETERS& pp) {
     if (!BuildBuiltinPrograms()) return D3DERR_DRIVERINTERNALERROR;
 
     glGenVertexArrays(1, &m_vao);
-    glBindVertexArray(m_vao);
-    glGenBuffers(1, &m_stream);
-    BindArrayBuffer(m_stream);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_streamSize), nullptr, GL_STREAM_DRAW);
+    glGenVertexArrays(1, &m_builtinVao);
+    m_staging.reserve(64 * 1024);
+    CreateStreamBuffer();
     glGenSamplers(kSamplers, m_samplers);
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
 
@@ -605,8 +706,6 @@ bool GlDevice::BuildBuiltinPrograms() {
             return false;
         }
         b.viewport = glGetUniformLocation(b.program, "u_viewport");
-        b.colorStage = glGetUniformLocation(b.program, "u_colorStage");
-        b.alphaStage = glGetUniformLocation(b.program, "u_alphaStage");
         b.alphaTest = glGetUniformLocation(b.program, "u_alphaTest");
         UseProgram(b.program);
         glUniform1i(glGetUniformLocation(b.program, "u_texture"), 0);
@@ -1040,21 +1139,8 @@ HRESULT GlDevice::PrepareDraw(bool pretransformed) {
             glUniform4fv(b.viewport, 1, viewport);
             std::copy(viewport, viewport + 4, b.lastViewport);
         }
-        const DWORD* t = st.tss[0];
-        const GLint color[3] = {static_cast<GLint>(t[D3DTSS_COLOROP]), static_cast<GLint>(t[D3DTSS_COLORARG1]),
-                                static_cast<GLint>(t[D3DTSS_COLORARG2])};
-        const GLint alpha[3] = {static_cast<GLint>(t[D3DTSS_ALPHAOP]), static_cast<GLint>(t[D3DTSS_ALPHAARG1]),
-                                static_cast<GLint>(t[D3DTSS_ALPHAARG2])};
         const GLint test[2] = {st.rs[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(st.rs[D3DRS_ALPHAFUNC]) : 8,
                                static_cast<GLint>(st.rs[D3DRS_ALPHAREF] & 0xFF)};
-        if (!std::equal(color, color + 3, b.lastColor)) {
-            glUniform3iv(b.colorStage, 1, color);
-            std::copy(color, color + 3, b.lastColor);
-        }
-        if (!std::equal(alpha, alpha + 3, b.lastAlpha)) {
-            glUniform3iv(b.alphaStage, 1, alpha);
-            std::copy(alpha, alpha + 3, b.lastAlpha);
-        }
         if (!std::equal(test, test + 2, b.lastTest)) {
             glUniform2iv(b.alphaTest, 1, test);
             std::copy(test, test + 2, b.lastTest);
@@ -1068,43 +1154,197 @@ HRESULT GlDevice::PrepareDraw(bool pretransformed) {
     return S_OK;
 }
 
-size_t GlDevice::StreamWrite(const void* data, size_t size) {
+void GlDevice::CreateStreamBuffer() {
+    glGenBuffers(1, &m_stream);
     BindArrayBuffer(m_stream);
+    m_streamPos = 0;
+    bool mapped = false;
+    if (m_caps.bufferStorage) {
+        const GLbitfield flags = GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT;
+        glBufferStorage(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_streamSize), nullptr, flags);
+        m_streamMap = static_cast<uint8_t*>(
+            glMapBufferRange(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(m_streamSize), flags));
+        mapped = m_streamMap != nullptr;
+        if (!mapped) {
+            glDeleteBuffers(1, &m_stream);
+            glGenBuffers(1, &m_stream);
+            m_shadow.arrayBuffer = ~0u;
+            BindArrayBuffer(m_stream);
+        }
+    }
+    if (!mapped) glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_streamSize), nullptr, GL_STREAM_DRAW);
+
+    // The built-in layout never changes: its vertex array points into the
+    // stream buffer once.
+    BindVao(m_builtinVao);
+    constexpr GLsizei stride = sizeof(BuiltinVertex);
+    glVertexAttribPointer(kGlAttribPosition, 4, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(BuiltinVertex, x)));
+    glVertexAttribPointer(kGlAttribColor, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                          reinterpret_cast<const void*>(offsetof(BuiltinVertex, color)));
+    glVertexAttribPointer(kGlAttribTexCoord0, 2, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(BuiltinVertex, u)));
+    glVertexAttribIPointer(kBuiltinStageLocation, 1, GL_UNSIGNED_INT, stride,
+                           reinterpret_cast<const void*>(offsetof(BuiltinVertex, stage)));
+    for (GLuint location : {kGlAttribPosition, kGlAttribColor, kGlAttribTexCoord0, kBuiltinStageLocation})
+        glEnableVertexAttribArray(location);
+}
+
+void GlDevice::DeleteStreamBuffer() {
+    for (GLsync& fence : m_halfFence) {
+        if (fence) glDeleteSync(fence);
+        fence = nullptr;
+    }
+    if (m_streamMap) {
+        BindArrayBuffer(m_stream);
+        glUnmapBuffer(GL_ARRAY_BUFFER);
+        m_streamMap = nullptr;
+    }
+    if (m_shadow.arrayBuffer == m_stream) m_shadow.arrayBuffer = ~0u;
+    glDeleteBuffers(1, &m_stream);
+    m_stream = 0;
+    m_input = Input::Unknown;  // attribute pointers named the old buffer
+}
+
+// Entering half `half` of the persistent ring: the draws that read it on the
+// previous lap were all issued before the fence set when it was left.
+void GlDevice::EnterHalf(int half) {
+    GLsync& fence = m_halfFence[half];
+    if (!fence) return;
+    glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, ~GLuint64(0));
+    glDeleteSync(fence);
+    fence = nullptr;
+}
+
+void GlDevice::LeaveHalf(int half) {
+    if (m_halfFence[half]) glDeleteSync(m_halfFence[half]);
+    m_halfFence[half] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+}
+
+uint8_t* GlDevice::BeginStream(size_t size, size_t stride, size_t* offset) {
+    if (m_streamMap) {
+        // Writes go straight into the persistently mapped ring: no GL call,
+        // so nothing already drawn this frame is disturbed.
+        const size_t half = m_streamSize / 2;
+        if (size + stride > half) {
+            DeleteStreamBuffer();
+            m_streamSize = 2 * (size + stride) + m_streamSize;
+            CreateStreamBuffer();
+        }
+        const size_t halfNow = m_streamSize / 2;
+        size_t pos = (m_streamPos + stride - 1) / stride * stride;
+        if (pos + size > m_streamSize) {
+            LeaveHalf(1);
+            EnterHalf(0);
+            pos = 0;
+        } else if (pos < halfNow && pos + size > halfNow) {
+            LeaveHalf(0);
+            EnterHalf(1);
+            pos = (halfNow + stride - 1) / stride * stride;
+        }
+        m_streamPos = pos + size;
+        *offset = pos;
+        return m_streamMap + pos;
+    }
     if (size > m_streamSize) {
+        BindArrayBuffer(m_stream);
         m_streamSize = std::max(size, 2 * m_streamSize);
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_streamSize), nullptr, GL_STREAM_DRAW);
         m_streamPos = 0;
     }
-    m_streamPos = (m_streamPos + 15) & ~size_t(15);
-    GLbitfield access = GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT;
-    if (m_streamPos + size > m_streamSize) {
-        // Start over in fresh storage; the draws still using the old one keep it.
-        m_streamPos = 0;
-        access = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT;
-    }
-    void* target = glMapBufferRange(GL_ARRAY_BUFFER, static_cast<GLintptr>(m_streamPos),
-                                    static_cast<GLsizeiptr>(size), access);
+    // Whole vertices from the start of the buffer: the attribute pointers stay
+    // at offset 0 and each draw starts at a vertex index.
+    size_t pos = (m_streamPos + stride - 1) / stride * stride;
+    m_stagingOrphans = pos + size > m_streamSize;
+    if (m_stagingOrphans) pos = 0;
+    if (m_staging.size() < size) m_staging.resize(size);  // only for a draw larger than any before
+    m_streamPos = pos + size;
+    *offset = pos;
+    return m_staging.data();
+}
+
+void GlDevice::EndStream(size_t offset, size_t size) {
+    if (m_streamMap) return;
+    BindArrayBuffer(m_stream);
+    // Unsynchronised writes behind what earlier draws use; at the end of the
+    // buffer, fresh storage (the draws still using the old one keep it).
+    const GLbitfield access = m_stagingOrphans ? (GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT)
+                                               : (GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT |
+                                                  GL_MAP_INVALIDATE_RANGE_BIT);
+    void* target =
+        glMapBufferRange(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(size), access);
     if (target) {
-        std::memcpy(target, data, size);
+        std::memcpy(target, m_staging.data(), size);
         glUnmapBuffer(GL_ARRAY_BUFFER);
     } else {
-        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(m_streamPos), static_cast<GLsizeiptr>(size), data);
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(size),
+                        m_staging.data());
     }
-    const size_t offset = m_streamPos;
-    m_streamPos += size;
-    return offset;
+}
+
+HRESULT GlDevice::DrawPretransformed(D3DPRIMITIVETYPE type, UINT vertexCount, const uint8_t* source, UINT stride,
+                                     size_t sourceSize, const devcore::IndexBufferImpl* indices, UINT startIndex,
+                                     INT baseVertex) {
+    const TlLayout& layout = CurrentTlLayout();
+    if (!layout.valid) return D3DERR_INVALIDCALL;
+    HRESULT hr = PrepareDraw(true);
+    if (FAILED(hr)) return hr;
+    const uint32_t stage = PackStage(State().tss[0]);
+    size_t offset = 0;
+    auto* out = reinterpret_cast<BuiltinVertex*>(
+        BeginStream(static_cast<size_t>(vertexCount) * sizeof(BuiltinVertex), sizeof(BuiltinVertex), &offset));
+    if (!indices) {
+        for (UINT i = 0; i < vertexCount; ++i) ConvertTlVertex(source + static_cast<size_t>(i) * stride, layout, stage, &out[i]);
+    } else {
+        // Indexed pre-transformed vertices are expanded in index order.
+        const bool wide = indices->format == D3DFMT_INDEX32;
+        const uint8_t* list = indices->data.Bits() + static_cast<size_t>(startIndex) * (wide ? 4 : 2);
+        for (UINT i = 0; i < vertexCount; ++i) {
+            uint32_t index;
+            if (wide) {
+                std::memcpy(&index, list + 4 * static_cast<size_t>(i), 4);
+            } else {
+                uint16_t narrow;
+                std::memcpy(&narrow, list + 2 * static_cast<size_t>(i), 2);
+                index = narrow;
+            }
+            const int64_t vertex = static_cast<int64_t>(index) + baseVertex;
+            if (vertex < 0 || static_cast<uint64_t>(vertex + 1) * stride > sourceSize) {
+                std::memset(&out[i], 0, sizeof(BuiltinVertex));  // outside the buffer: a degenerate vertex
+                continue;
+            }
+            ConvertTlVertex(source + static_cast<size_t>(vertex) * stride, layout, stage, &out[i]);
+        }
+    }
+    EndStream(offset, static_cast<size_t>(vertexCount) * sizeof(BuiltinVertex));
+    BindVao(m_builtinVao);
+    glDrawArrays(PrimitiveMode(type), static_cast<GLint>(offset / sizeof(BuiltinVertex)),
+                 static_cast<GLsizei>(vertexCount));
+    return S_OK;
 }
 
 HRESULT GlDevice::DoDrawUP(D3DPRIMITIVETYPE type, UINT vertexCount, const void* vertices, UINT stride) {
     if (!Ready()) return S_OK;
     const auto* elements = Elements();
     if (!elements) return D3DERR_INVALIDCALL;
-    HRESULT hr = PrepareDraw(Pretransformed(*elements));
+    const size_t size = static_cast<size_t>(vertexCount) * stride;
+    if (Pretransformed(*elements))
+        return DrawPretransformed(type, vertexCount, static_cast<const uint8_t*>(vertices), stride, size, nullptr, 0, 0);
+    HRESULT hr = PrepareDraw(false);
     if (FAILED(hr)) return hr;
-    const size_t offset = StreamWrite(vertices, static_cast<size_t>(vertexCount) * stride);
-    ApplyVertexInput(*elements, true, offset, stride);
-    m_inputDirty = true;  // the attributes point into the stream buffer
-    glDrawArrays(PrimitiveMode(type), 0, static_cast<GLsizei>(vertexCount));
+    size_t offset = 0;
+    std::memcpy(BeginStream(size, stride, &offset), vertices, size);
+    EndStream(offset, size);
+    BindVao(m_vao);
+    // Re-pointing attributes is costly for some drivers: they stay pointed at
+    // the stream buffer while the layout and stride stay the same.
+    if (m_inputDirty || m_input != Input::Memory || m_memoryStride != stride) {
+        ApplyVertexInput(*elements, true, 0, stride);
+        m_input = Input::Memory;
+        m_memoryStride = stride;
+        m_inputDirty = false;
+    }
+    glDrawArrays(PrimitiveMode(type), static_cast<GLint>(offset / stride), static_cast<GLsizei>(vertexCount));
     return S_OK;
 }
 
@@ -1112,10 +1352,19 @@ HRESULT GlDevice::DoDraw(D3DPRIMITIVETYPE type, UINT vertexCount, UINT startVert
     if (!Ready()) return S_OK;
     const auto* elements = Elements();
     if (!elements) return D3DERR_INVALIDCALL;
-    HRESULT hr = PrepareDraw(Pretransformed(*elements));
+    if (Pretransformed(*elements)) {
+        const devcore::StreamBinding& s0 = State().streams[0];
+        if (s0.stride == 0) return D3DERR_INVALIDCALL;
+        const uint8_t* base = s0.vb->data.Bits() + s0.offset;
+        return DrawPretransformed(type, vertexCount, base + static_cast<size_t>(startVertex) * s0.stride, s0.stride,
+                                  s0.vb->data.Size() - s0.offset, nullptr, 0, 0);
+    }
+    HRESULT hr = PrepareDraw(false);
     if (FAILED(hr)) return hr;
-    if (m_inputDirty) {
+    BindVao(m_vao);
+    if (m_inputDirty || m_input != Input::Streams) {
         ApplyVertexInput(*elements, false, 0, 0);
+        m_input = Input::Streams;
         m_inputDirty = false;
     }
     glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(vertexCount));
@@ -1126,13 +1375,21 @@ HRESULT GlDevice::DoDrawIndexed(D3DPRIMITIVETYPE type, INT baseVertex, UINT inde
     if (!Ready()) return S_OK;
     const auto* elements = Elements();
     if (!elements) return D3DERR_INVALIDCALL;
-    HRESULT hr = PrepareDraw(Pretransformed(*elements));
+    const devcore::IndexBufferImpl* ib = State().indices;
+    if (Pretransformed(*elements)) {
+        const devcore::StreamBinding& s0 = State().streams[0];
+        if (s0.stride == 0 || s0.offset > s0.vb->data.Size()) return D3DERR_INVALIDCALL;
+        return DrawPretransformed(type, indexCount, s0.vb->data.Bits() + s0.offset, s0.stride,
+                                  s0.vb->data.Size() - s0.offset, ib, startIndex, baseVertex);
+    }
+    HRESULT hr = PrepareDraw(false);
     if (FAILED(hr)) return hr;
-    if (m_inputDirty) {
+    BindVao(m_vao);
+    if (m_inputDirty || m_input != Input::Streams) {
         ApplyVertexInput(*elements, false, 0, 0);
+        m_input = Input::Streams;
         m_inputDirty = false;
     }
-    const devcore::IndexBufferImpl* ib = State().indices;
     if (m_shadow.elementBuffer != ib->data.backendName) {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib->data.backendName);
         m_shadow.elementBuffer = ib->data.backendName;

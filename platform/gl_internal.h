@@ -21,6 +21,7 @@ struct GlCaps {
     float maxAnisotropy = 1.0f;
     bool debugGroups = false;  // KHR_debug
     bool es2Compatibility = false;
+    bool bufferStorage = false;  // ARB_buffer_storage: persistently mapped buffers
 
     struct BufferFormat {
         D3DFORMAT format = D3DFMT_UNKNOWN;
