@@ -34,11 +34,17 @@
 //   built-in program that evaluates texture stage 0 (SELECTARG1, SELECTARG2,
 //   MODULATE, MODULATE2X/4X, ADD of TEXTURE, DIFFUSE and CURRENT, with
 //   COMPLEMENT and ALPHAREPLICATE; DISABLE passes the diffuse colour) and the
-//   alpha test; a flat-shading variant serves D3DSHADE_FLAT. Everything else
-//   is drawn with the user program set through gl_device.h.
-// - Drawing from memory (DrawPrimitiveUP) copies into a streaming vertex
-//   buffer mapped unsynchronised at a moving offset (orphaned when full), so
-//   the frame loop allocates nothing and never waits for the GPU.
+//   alpha test; a flat-shading variant serves D3DSHADE_FLAT. On their way
+//   into the stream buffer they are converted to one fixed 32-byte layout
+//   that also carries stage 0's setup, so the GUI's alternation between
+//   coloured quads and textured sprites changes no GL state (each such change
+//   costs software renderers about 20 us a draw). Pre-transformed vertices in
+//   vertex buffers are converted the same way from the buffer's memory copy.
+//   Everything else is drawn with the user program set through gl_device.h.
+// - Drawing from memory copies into a streaming vertex buffer: persistently
+//   mapped and fenced per half where ARB_buffer_storage exists, otherwise
+//   mapped unsynchronised at a moving offset and orphaned when full. The frame
+//   loop allocates nothing and waits for the GPU only if it laps the ring.
 // - Textures keep their texels in memory (device_core); UnlockRect uploads the
 //   locked rectangle at once. Vertex and index buffers upload the locked range
 //   on Unlock.
