@@ -8,11 +8,6 @@
 
 #include "platform/window.h"
 
-// The window layer answers client sizes. A program that links the device
-// without it (some tool or test) still works: the reference is weak and the
-// device then assumes 640 x 480.
-bool GetClientRect(HWND window, RECT* rect) __attribute__((weak));
-
 namespace devcore {
 
 // --- formats ---------------------------------------------------------------------
@@ -87,7 +82,7 @@ void WindowClientSize(HWND window, UINT* width, UINT* height) {
     *width = 640;
     *height = 480;
     RECT rc{};
-    if (window && GetClientRect && GetClientRect(window, &rc)) {
+    if (window && GetClientRect(window, &rc)) {
         *width = static_cast<UINT>(std::max(0, rc.right - rc.left));
         *height = static_cast<UINT>(std::max(0, rc.bottom - rc.top));
     }

@@ -36,8 +36,8 @@ class CoreDevice;
 // cannot (compressed, palette, video formats).
 UINT FormatBytesPerPixel(D3DFORMAT format);
 bool IsDepthStencilFormat(D3DFORMAT format);
-// The client size of a window through the window layer (640 x 480 when no
-// window layer is linked or the window is unknown).
+// The client size of a window (640 x 480 for no window or an unknown one,
+// as the scripted devices of tests often have).
 void WindowClientSize(HWND window, UINT* width, UINT* height);
 
 // An object owned by a device. Interface is the public interface it

@@ -10,9 +10,6 @@
 #include "platform/device_internal.h"
 #include "platform/window.h"
 
-// The window layer knows the monitors; without it adapters have none.
-HMONITOR PlatformMonitorOfDisplay(int display) __attribute__((weak));
-
 namespace {
 
 using devcore::CoreDevice;
@@ -219,7 +216,8 @@ public:
     }
 
     HMONITOR GetAdapterMonitor(UINT adapter) override {
-        if (!Adapter(adapter) || !PlatformMonitorOfDisplay) return nullptr;
+        if (!Adapter(adapter)) return nullptr;
+        // A scripted adapter beyond this machine's displays has no monitor.
         return PlatformMonitorOfDisplay(static_cast<int>(adapter));
     }
 

@@ -16,11 +16,6 @@
 #include "platform/window.h"
 #include "platform/window_sdl.h"
 
-// The window layer (weak: a program may link the device without it).
-SDL_Window* PlatformSdlWindow(HWND window) __attribute__((weak));
-bool PlatformInitVideo() __attribute__((weak));
-HMONITOR PlatformMonitorOfDisplay(int display) __attribute__((weak));
-
 using namespace glapi;
 
 // --- the probe -------------------------------------------------------------------
@@ -45,11 +40,7 @@ void GlRequestCoreContext() {
 
 namespace {
 
-bool VideoUp() {
-    if (PlatformInitVideo) return PlatformInitVideo();
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-}
+bool VideoUp() { return PlatformInitVideo(); }
 
 void DrainErrors() {
     for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
@@ -438,7 +429,7 @@ public:
     }
 
     HMONITOR GetAdapterMonitor(UINT adapter) override {
-        if (adapter >= m_displays.size() || !PlatformMonitorOfDisplay) return nullptr;
+        if (adapter >= m_displays.size()) return nullptr;
         return PlatformMonitorOfDisplay(m_displays[adapter].index);
     }
 
@@ -470,7 +461,7 @@ public:
         hr = devcore::ResolvePresentParameters(*params, focusWindow, setup.desktopFormat, &pp);
         if (FAILED(hr)) return hr;
         HWND windowHandle = pp.hDeviceWindow ? pp.hDeviceWindow : focusWindow;
-        SDL_Window* window = (windowHandle && PlatformSdlWindow) ? PlatformSdlWindow(windowHandle) : nullptr;
+        SDL_Window* window = windowHandle ? PlatformSdlWindow(windowHandle) : nullptr;
         if (!window) return D3DERR_INVALIDCALL;
         hr = CreateGlDevice(setup, window, m_displays[adapter].index, pp, device);
         if (SUCCEEDED(hr)) *params = pp;

@@ -13,24 +13,19 @@ TREVOLIA_GL_OPTIONAL_FUNCTIONS(TREVOLIA_GL_DEFINE)
 #undef TREVOLIA_GL_DEFINE
 
 bool GlLoadFunctions(const char** missing) {
-    static int state = 0;  // 0 not tried, 1 loaded, -1 failed
-    static const char* firstMissing = nullptr;
-    if (state == 0) {
-        state = 1;
-#define TREVOLIA_GL_LOAD(type, name)                                                  \
-    name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#name));                      \
-    if (!name && state == 1) {                                                        \
-        state = -1;                                                                   \
-        firstMissing = #name;                                                         \
-    }
-        TREVOLIA_GL_FUNCTIONS(TREVOLIA_GL_LOAD)
+    // Read again at every context creation: SDL unloads the GL library when
+    // its last OpenGL window goes and may load it at another address later.
+    const char* firstMissing = nullptr;
+#define TREVOLIA_GL_LOAD(type, name)                                         \
+    name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#name));             \
+    if (!name && !firstMissing) firstMissing = #name;
+    TREVOLIA_GL_FUNCTIONS(TREVOLIA_GL_LOAD)
 #undef TREVOLIA_GL_LOAD
 #define TREVOLIA_GL_LOAD_OPTIONAL(type, name) name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#name));
-        TREVOLIA_GL_OPTIONAL_FUNCTIONS(TREVOLIA_GL_LOAD_OPTIONAL)
+    TREVOLIA_GL_OPTIONAL_FUNCTIONS(TREVOLIA_GL_LOAD_OPTIONAL)
 #undef TREVOLIA_GL_LOAD_OPTIONAL
-    }
     if (missing) *missing = firstMissing;
-    return state == 1;
+    return firstMissing == nullptr;
 }
 
 bool GlHasExtension(const char* name) {

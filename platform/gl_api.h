@@ -138,9 +138,10 @@ TREVOLIA_GL_FUNCTIONS(TREVOLIA_GL_DECLARE)
 TREVOLIA_GL_OPTIONAL_FUNCTIONS(TREVOLIA_GL_DECLARE)
 #undef TREVOLIA_GL_DECLARE
 
-// Loads every entry point through SDL with a context current. False (and a
-// message in *missing) when a required one is missing. Loads once; later
-// calls return the first result.
+// Loads every entry point through SDL with a context current. False (and the
+// first missing name in *missing) when a required one is missing. Called at
+// every context creation: SDL unloads the GL library with its last OpenGL
+// window, so earlier pointers may be stale.
 bool GlLoadFunctions(const char** missing);
 // True when the current context offers the extension.
 bool GlHasExtension(const char* name);
