@@ -246,16 +246,39 @@ uint32_t GetFullPathNameW(const wchar_t* path, uint32_t size, wchar_t* out, wcha
 }
 
 std::string PlatformNativePath(const wchar_t* path) {
-    std::wstring w;
-    if (path != nullptr) {
-        for (const wchar_t* p = path; *p; ++p) {
-            if (IsSep(*p)) {
-                if (w.empty() || w.back() != L'/') w += L'/';
-            } else {
-                w += *p;
+    // Separators become '/', runs of them one, and "." and ".." are resolved
+    // as text, the way the program's paths mean them: "Data\media\..\x"
+    // names "Data/x" whether or not a folder "media" exists. A ".." that
+    // would climb above the start of a relative path is kept; above the root
+    // it stays at the root.
+    if (path == nullptr || path[0] == 0) return std::string();
+    const bool absolute = IsSep(path[0]);
+    std::vector<std::wstring> parts;
+    const wchar_t* p = path;
+    while (*p) {
+        while (*p && IsSep(*p)) ++p;
+        const wchar_t* start = p;
+        while (*p && !IsSep(*p)) ++p;
+        std::wstring part(start, p);
+        if (part.empty() || part == L".") continue;
+        if (part == L"..") {
+            if (!parts.empty() && parts.back() != L"..") {
+                parts.pop_back();
+                continue;
             }
+            if (absolute) continue;
         }
+        parts.push_back(part);
     }
+    std::wstring w = absolute ? L"/" : L"";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) w += L'/';
+        w += parts[i];
+    }
+    if (w.empty()) w = L".";
+    // Keep a trailing separator (a folder named as such).
+    size_t len = std::wcslen(path);
+    if (len > 0 && IsSep(path[len - 1]) && w.back() != L'/') w += L'/';
     return WideToUtf8(w);
 }
 

@@ -53,7 +53,10 @@ bool DirectoryExists(const wchar_t* path);
 // alone. *lastComponent points into out at the last path component (null when
 // there is none, as for the root "\").
 uint32_t GetFullPathNameW(const wchar_t* path, uint32_t size, wchar_t* out, wchar_t** lastComponent);
-// The path with every '\' turned into '/': what the C library and SDL expect.
+// The form the C library and SDL open: every '\' turned into '/', runs of
+// separators as one, "." and ".." resolved as text ("a\media\..\Data" is
+// "a/Data" whether or not "media" exists). Every file call of the layer goes
+// through it, so existence checks and opening agree.
 std::string PlatformNativePath(const wchar_t* path);
 std::wstring PathJoin(const std::wstring& a, const std::wstring& b);
 

@@ -82,6 +82,10 @@ TEST(Paths, NativeFormAndJoining) {
     EXPECT_EQ(PlatformNativePath(L"\\Data\\\\c111.x"), "/Data/c111.x");
     EXPECT_EQ(PlatformNativePath(L"..\\..\\Data/Bild1.bmp"), "../../Data/Bild1.bmp");
     EXPECT_EQ(PlatformNativePath(L"media\\\u00e9t\u00e9"), "media/\xC3\xA9t\xC3\xA9");
+    // ".." is resolved as text: the folder before it need not exist.
+    EXPECT_EQ(PlatformNativePath(L"/opt/app\\media\\..\\../Data/Bild1.bmp"), "/opt/Data/Bild1.bmp");
+    EXPECT_EQ(PlatformNativePath(L"a\\.\\b\\..\\..\\..\\c"), "../c");
+    EXPECT_EQ(PlatformNativePath(L"\\..\\x"), "/x");
     EXPECT_EQ(PathJoin(L"\\a\\b\\", L"\\c"), L"\\a\\b\\c");
     EXPECT_EQ(PathJoin(L"a", L"b"), L"a\\b");
     EXPECT_EQ(PathJoin(L"", L"b"), L"b");
@@ -100,6 +104,8 @@ TEST(Paths, ExistenceWithEitherSeparator) {
     EXPECT_FALSE(DirectoryExists((base + L"\\Data\\c111.x").c_str()));
     EXPECT_FALSE(FileExists((base + L"\\Data\\c112.x").c_str()));
     EXPECT_FALSE(FileExists(L""));
+    // A folder named before ".." need not exist (the media search relies on it).
+    EXPECT_TRUE(FileExists((base + L"\\media\\..\\Data\\c111.x").c_str()));
 
     const std::wstring before = Cwd();
     ASSERT_TRUE(SetCurrentDirectoryW((base + L"\\Data").c_str()));
