@@ -362,17 +362,31 @@ private:
     float Score(uint32_t v) const {
         uint32_t active = m_active[v];
         if (active == 0) return -1.0f;
-        float score = 0.0f;
-        int32_t pos = m_cachePos[v];
-        if (pos >= 0) {
-            if (pos < 3) {
-                score = 0.75f;
-            } else {
-                float x = 1.0f - static_cast<float>(pos - 3) / static_cast<float>(kCacheSize - 3);
-                score = std::pow(x, 1.5f);
-            }
+        const Tables& t = ScoreTables();
+        const int32_t pos = m_cachePos[v];
+        const float cacheScore = pos >= 0 ? t.cache[pos] : 0.0f;
+        const float valenceScore = active < Tables::kValences ? t.valence[active] : 2.0f / std::sqrt(static_cast<float>(active));
+        return cacheScore + valenceScore;
+    }
+
+    // Score parts: the last triangle's three vertices score 0.75, older
+    // cache entries fall off as (1 - (pos - 3) / (size - 3))^1.5; vertices
+    // with few triangles left get a boost of 2 / sqrt(count).
+    struct Tables {
+        static constexpr uint32_t kValences = 64;
+        float cache[kCacheSize];
+        float valence[kValences];
+        Tables() {
+            for (int pos = 0; pos < kCacheSize; ++pos)
+                cache[pos] = pos < 3 ? 0.75f
+                                     : std::pow(1.0f - static_cast<float>(pos - 3) / static_cast<float>(kCacheSize - 3), 1.5f);
+            valence[0] = 0.0f;
+            for (uint32_t n = 1; n < kValences; ++n) valence[n] = 2.0f / std::sqrt(static_cast<float>(n));
         }
-        return score + 2.0f / std::sqrt(static_cast<float>(active));
+    };
+    static const Tables& ScoreTables() {
+        static const Tables tables;
+        return tables;
     }
 
     std::vector<uint32_t> m_vertices, m_corner, m_start, m_active, m_tris;
@@ -601,6 +615,13 @@ struct CellHash {
 };
 
 int64_t Cell(float v, float size) {
+    if (size == 0.0f) {
+        // Exact matching: the value's bits (with -0 as +0) name the cell.
+        float z = v == 0.0f ? 0.0f : v;
+        uint32_t bits;
+        std::memcpy(&bits, &z, 4);
+        return bits;
+    }
     double c = std::floor(static_cast<double>(v) / size);
     constexpr double kLimit = 1e15;
     if (c > kLimit) c = kLimit;
@@ -615,7 +636,8 @@ std::vector<uint32_t> PointRepresentatives(const MeshData& mesh, float eps) {
     std::vector<uint32_t> rep(V);
     std::vector<D3DXVECTOR3> pos(V);
     for (DWORD v = 0; v < V; ++v) pos[v] = mesh.GetPosition(v);
-    const float size = eps > 0.0f ? eps : 1.0f;
+    const float size = eps;  // 0: exact positions, only the same cell
+    const int reach = eps > 0.0f ? 1 : 0;
     std::unordered_map<CellKey, uint32_t, CellHash> head;  // cell -> last representative in it
     std::vector<uint32_t> nextInCell(V, kNoAdjacentFace);
     head.reserve(V);
@@ -625,9 +647,9 @@ std::vector<uint32_t> PointRepresentatives(const MeshData& mesh, float eps) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
         CellKey c{Cell(p.x, size), Cell(p.y, size), Cell(p.z, size)};
         bool found = false;
-        for (int dx = -1; dx <= 1 && !found; ++dx)
-            for (int dy = -1; dy <= 1 && !found; ++dy)
-                for (int dz = -1; dz <= 1 && !found; ++dz) {
+        for (int dx = -reach; dx <= reach && !found; ++dx)
+            for (int dy = -reach; dy <= reach && !found; ++dy)
+                for (int dz = -reach; dz <= reach && !found; ++dz) {
                     auto it = head.find(CellKey{c.x + dx, c.y + dy, c.z + dz});
                     if (it == head.end()) continue;
                     for (uint32_t r = it->second; r != kNoAdjacentFace; r = nextInCell[r]) {
