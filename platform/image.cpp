@@ -137,19 +137,28 @@ HRESULT ProbeDds(const uint8_t* d, size_t size, const ImageLimits& limits, D3DXI
 // Structural checks that stb_image does not make: it reads zeros past the
 // end of truncated BMP, TGA and JPEG data instead of failing.
 HRESULT CheckBmpLength(const uint8_t* d, size_t size, std::string* error) {
-    if (size < 30) return Fail(error, "truncated BMP header");
+    if (size < 26) return Fail(error, "truncated BMP header");
     const uint32_t offset = Le32(d + 10);
     const uint32_t headerSize = Le32(d + 14);
-    if (headerSize < 40) return S_OK;  // the old 12-byte header: stb checks it
-    if (size < 34) return Fail(error, "truncated BMP header");
-    const int32_t w = static_cast<int32_t>(Le32(d + 18));
-    const int32_t h = static_cast<int32_t>(Le32(d + 22));
-    const uint32_t bpp = Le16(d + 28);
-    const uint32_t compression = Le32(d + 30);
-    if (compression != 0 && compression != 3) return S_OK;  // stb refuses the others
-    if (w <= 0 || h == 0 || h == INT32_MIN) return Fail(error, "corrupt BMP header (size)");
+    int64_t w = 0, h = 0;
+    uint32_t bpp = 0;
+    if (headerSize == 12) {  // the old core header: 16-bit sizes
+        w = Le16(d + 18);
+        h = Le16(d + 20);
+        bpp = Le16(d + 24);
+    } else if (headerSize >= 40) {
+        if (size < 34) return Fail(error, "truncated BMP header");
+        const uint32_t compression = Le32(d + 30);
+        if (compression != 0 && compression != 3) return S_OK;  // stb refuses the others
+        w = static_cast<int32_t>(Le32(d + 18));
+        h = static_cast<int32_t>(Le32(d + 22));
+        bpp = Le16(d + 28);
+    } else {
+        return S_OK;  // stb refuses it
+    }
+    if (w <= 0 || h == 0) return Fail(error, "corrupt BMP header (size)");
     const uint64_t rowBytes = (static_cast<uint64_t>(w) * bpp + 31) / 32 * 4;
-    const uint64_t rows = static_cast<uint64_t>(h < 0 ? -static_cast<int64_t>(h) : h);
+    const uint64_t rows = static_cast<uint64_t>(h < 0 ? -h : h);
     if (static_cast<uint64_t>(offset) + rowBytes * rows > size) return Fail(error, "truncated BMP pixel data");
     return S_OK;
 }
@@ -206,14 +215,16 @@ HRESULT Probe(const uint8_t* d, size_t size, const ImageLimits& limits, D3DXIMAG
         format = D3DXIFF_JPG;
         if (HRESULT hr = CheckJpegEnd(d, size, error); FAILED(hr)) return hr;
     } else {
-        format = D3DXIFF_TGA;
-        if (HRESULT hr = CheckTgaLength(d, size, error); FAILED(hr)) return hr;
+        format = D3DXIFF_TGA;  // no signature: stb_image's header test decides
     }
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_memory(d, static_cast<int>(size), &w, &h, &comp)) {
         if (format == D3DXIFF_TGA) return Fail(error, "not a recognised image file");
         const char* why = stbi_failure_reason();
         return Fail(error, std::string("corrupt image: ") + (why ? why : "unknown error"));
+    }
+    if (format == D3DXIFF_TGA) {
+        if (HRESULT hr = CheckTgaLength(d, size, error); FAILED(hr)) return hr;
     }
     if (HRESULT hr = CheckSize(static_cast<uint64_t>(w), static_cast<uint64_t>(h), limits, error); FAILED(hr))
         return hr;

@@ -213,6 +213,15 @@ TEST(Image, CorruptAndTruncatedImagesFailCleanly) {
     const CorruptCase cases[] = {
         {"empty", [] { return std::vector<uint8_t>(); }, "empty"},
         {"garbage", [] { return std::vector<uint8_t>(100, 0xAB); }, ""},
+        {"text", [] { return std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'}; }, "not a recognised image"},
+        {"BMP core header cut",
+         [] {
+             // 4 x 4, 24 bits, 12-byte header: 26 + 4 rows of 12 bytes; 14 bytes missing.
+             std::vector<uint8_t> f = {'B', 'M', 74, 0, 0, 0, 0, 0, 0, 0, 26, 0, 0, 0, 12, 0, 0, 0, 4, 0, 4, 0, 1, 0, 24, 0};
+             f.resize(60, 0x80);
+             return f;
+         },
+         "truncated BMP"},
         {"PNG cut in half", [&] { auto f = Encode(D3DXIFF_PNG, rgba, 4); return cut(f, f.size() / 2); }, "corrupt"},
         {"PNG signature only", [&] { return cut(Encode(D3DXIFF_PNG, rgba, 4), 8); }, "corrupt"},
         {"PNG zero width",
