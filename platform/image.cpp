@@ -193,10 +193,78 @@ HRESULT CheckTgaLength(const uint8_t* d, size_t size, std::string* error) {
     return S_OK;
 }
 
-HRESULT CheckJpegEnd(const uint8_t* d, size_t size, std::string* error) {
-    for (size_t i = size; i >= 4; --i)
-        if (d[i - 2] == 0xFF && d[i - 1] == 0xD9) return S_OK;
-    return Fail(error, "truncated JPEG data (no end marker)");
+// Walks the JPEG's marker segments up to the end marker, checking what the
+// stb_image decoder relies on without checking it: every Huffman table is a
+// valid prefix code of at most 256 symbols, and every scan uses only tables
+// defined before it. The walk also proves the data is not cut short.
+HRESULT CheckJpegStructure(const uint8_t* d, size_t size, std::string* error) {
+    bool dc[4] = {}, ac[4] = {};
+    bool progressive = false;
+    size_t pos = 2;  // after the start-of-image marker
+    for (;;) {
+        if (pos + 2 > size) return Fail(error, "truncated JPEG data (no end marker)");
+        if (d[pos] != 0xFF) return Fail(error, "corrupt JPEG data (marker expected)");
+        const uint8_t m = d[pos + 1];
+        if (m == 0xFF) {  // fill byte
+            ++pos;
+            continue;
+        }
+        if (m == 0xD9) return S_OK;  // end of image
+        if (m == 0x01 || (m >= 0xD0 && m <= 0xD7)) {
+            pos += 2;
+            continue;
+        }
+        if (pos + 4 > size) return Fail(error, "truncated JPEG data");
+        const size_t segLength = (static_cast<size_t>(d[pos + 2]) << 8) | d[pos + 3];
+        if (segLength < 2 || pos + 2 + segLength > size) return Fail(error, "truncated JPEG data");
+        const uint8_t* seg = d + pos + 4;
+        const size_t segSize = segLength - 2;
+        if (m == 0xC4) {  // Huffman tables
+            size_t at = 0;
+            while (at < segSize) {
+                if (at + 17 > segSize) return Fail(error, "corrupt JPEG Huffman table");
+                const uint32_t tc = seg[at] >> 4, th = seg[at] & 15;
+                if (tc > 1 || th > 3) return Fail(error, "corrupt JPEG Huffman table");
+                uint32_t n = 0, code = 0;
+                for (int j = 1; j <= 16; ++j) {
+                    const uint32_t count = seg[at + j];
+                    n += count;
+                    code += count;
+                    if (code > (1u << j)) return Fail(error, "corrupt JPEG Huffman table (bad code lengths)");
+                    code <<= 1;
+                }
+                if (n > 256 || at + 17 + n > segSize) return Fail(error, "corrupt JPEG Huffman table");
+                (tc ? ac : dc)[th] = true;
+                at += 17 + n;
+            }
+        } else if (m == 0xC2) {
+            progressive = true;
+        } else if (m == 0xC0 || m == 0xC1) {
+            progressive = false;
+        } else if (m == 0xDA) {  // start of scan, then entropy-coded data
+            if (segSize < 1) return Fail(error, "corrupt JPEG scan header");
+            const size_t count = seg[0];
+            if (segSize < 1 + 2 * count + 3) return Fail(error, "corrupt JPEG scan header");
+            const uint32_t ss = seg[1 + 2 * count], ah = seg[3 + 2 * count] >> 4;
+            for (size_t c = 0; c < count; ++c) {
+                const uint32_t td = seg[2 + 2 * c] >> 4, ta = seg[2 + 2 * c] & 15;
+                const bool needDc = !progressive || (ss == 0 && ah == 0);
+                const bool needAc = !progressive || ss != 0;
+                if ((needDc && (td > 3 || !dc[td])) || (needAc && (ta > 3 || !ac[ta])))
+                    return Fail(error, "corrupt JPEG scan (undefined Huffman table)");
+            }
+            size_t at = pos + 2 + segLength;
+            for (;;) {
+                if (at + 1 >= size) return Fail(error, "truncated JPEG data (no end marker)");
+                if (d[at] == 0xFF && d[at + 1] != 0x00 && !(d[at + 1] >= 0xD0 && d[at + 1] <= 0xD7) && d[at + 1] != 0xFF)
+                    break;
+                ++at;
+            }
+            pos = at;
+            continue;
+        }
+        pos += 2 + segLength;
+    }
 }
 
 HRESULT Probe(const uint8_t* d, size_t size, const ImageLimits& limits, D3DXIMAGE_INFO* info, DdsLayout* dds,
@@ -213,7 +281,7 @@ HRESULT Probe(const uint8_t* d, size_t size, const ImageLimits& limits, D3DXIMAG
         format = D3DXIFF_PNG;
     } else if (size >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) {
         format = D3DXIFF_JPG;
-        if (HRESULT hr = CheckJpegEnd(d, size, error); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckJpegStructure(d, size, error); FAILED(hr)) return hr;
     } else {
         format = D3DXIFF_TGA;  // no signature: stb_image's header test decides
     }

@@ -192,6 +192,24 @@ std::vector<uint8_t> SmallDds() {
 
 void Put32(std::vector<uint8_t>& d, size_t at, uint32_t v) { std::memcpy(&d[at], &v, 4); }
 
+// Position of the first marker segment of that type (0xFF, type).
+size_t FindMarker(const std::vector<uint8_t>& f, uint8_t type) {
+    for (size_t i = 2; i + 1 < f.size(); ++i)
+        if (f[i] == 0xFF && f[i + 1] == type) return i;
+    ADD_FAILURE() << "no marker " << int(type);
+    return 0;
+}
+
+std::vector<uint8_t> ReadData(const std::string& name) {
+    const char* dir = std::getenv("TREVOLIA_TEST_DATA");
+    if (!dir) {
+        ADD_FAILURE() << "TREVOLIA_TEST_DATA is not set";
+        return {};
+    }
+    std::ifstream in(std::string(dir) + "/images/" + name, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 struct CorruptCase {
     const char* what;
     std::function<std::vector<uint8_t>()> make;
@@ -243,6 +261,29 @@ TEST(Image, CorruptAndTruncatedImagesFailCleanly) {
         {"TGA run-length cut", [&] { auto f = Encode(D3DXIFF_TGA, rgba, 4); return cut(f, f.size() - 3); },
          "truncated TGA"},
         {"JPEG cut", [&] { auto f = Encode(D3DXIFF_JPG, rgba, 3); return cut(f, f.size() - 20); }, "truncated JPEG"},
+        {"JPEG Huffman table of more than 256 symbols",
+         [&] {
+             auto f = Encode(D3DXIFF_JPG, rgba, 3);
+             size_t dht = FindMarker(f, 0xC4);
+             for (int j = 9; j <= 16; ++j) f[dht + 4 + j] = 0xFF;  // counts of lengths 9..16
+             return f;
+         },
+         "Huffman table"},
+        {"JPEG over-subscribed Huffman code",
+         [&] {
+             auto f = Encode(D3DXIFF_JPG, rgba, 3);
+             f[FindMarker(f, 0xC4) + 4 + 1] = 3;  // three codes of length 1
+             return f;
+         },
+         "bad code lengths"},
+        {"JPEG scan naming an undefined table",
+         [&] {
+             auto f = Encode(D3DXIFF_JPG, rgba, 3);
+             f[FindMarker(f, 0xDA) + 5 + 1] = 0x33;  // first component: tables 3 / 3
+             return f;
+         },
+         "undefined Huffman table"},
+        {"JPEG found by fuzzing", [] { return ReadData("bad_huffman.jpg"); }, "JPEG"},
         {"DDS cut", [] { auto d = SmallDds(); d.pop_back(); return d; }, "truncated DDS pixel"},
         {"DDS header cut", [&] { return cut(SmallDds(), 100); },
          "truncated DDS header"},
