@@ -193,6 +193,24 @@ HRESULT CheckTgaLength(const uint8_t* d, size_t size, std::string* error) {
     return S_OK;
 }
 
+uint32_t Be32(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+
+// Walks the PNG chunks to the end chunk: each must lie within the data, so
+// a length field cannot make the decoder reserve more than the file holds.
+HRESULT CheckPngChunks(const uint8_t* d, size_t size, std::string* error) {
+    size_t pos = 8;
+    for (;;) {
+        if (pos + 12 > size) return Fail(error, "truncated PNG data (no end chunk)");
+        const uint32_t length = Be32(d + pos);
+        if (length > 0x7FFFFFFFu || length > size - pos - 12) return Fail(error, "truncated or corrupt PNG chunk");
+        if (std::memcmp(d + pos + 4, "IEND", 4) == 0) return S_OK;
+        pos += 12 + static_cast<size_t>(length);
+    }
+}
+
 // Walks the JPEG's marker segments up to the end marker, checking what the
 // stb_image decoder relies on without checking it: every Huffman table is a
 // valid prefix code of at most 256 symbols, and every scan uses only tables
@@ -279,6 +297,7 @@ HRESULT Probe(const uint8_t* d, size_t size, const ImageLimits& limits, D3DXIMAG
         if (HRESULT hr = CheckBmpLength(d, size, error); FAILED(hr)) return hr;
     } else if (size >= 8 && std::memcmp(d, kPng, 8) == 0) {
         format = D3DXIFF_PNG;
+        if (HRESULT hr = CheckPngChunks(d, size, error); FAILED(hr)) return hr;
     } else if (size >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) {
         format = D3DXIFF_JPG;
         if (HRESULT hr = CheckJpegStructure(d, size, error); FAILED(hr)) return hr;

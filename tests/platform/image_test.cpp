@@ -240,8 +240,10 @@ TEST(Image, CorruptAndTruncatedImagesFailCleanly) {
              return f;
          },
          "truncated BMP"},
-        {"PNG cut in half", [&] { auto f = Encode(D3DXIFF_PNG, rgba, 4); return cut(f, f.size() / 2); }, "corrupt"},
-        {"PNG signature only", [&] { return cut(Encode(D3DXIFF_PNG, rgba, 4), 8); }, "corrupt"},
+        {"PNG cut in half", [&] { auto f = Encode(D3DXIFF_PNG, rgba, 4); return cut(f, f.size() / 2); }, "PNG"},
+        {"PNG without end chunk", [&] { auto f = Encode(D3DXIFF_PNG, rgba, 4); return cut(f, f.size() - 12); },
+         "no end chunk"},
+        {"PNG signature only", [&] { return cut(Encode(D3DXIFF_PNG, rgba, 4), 8); }, "truncated PNG"},
         {"PNG zero width",
          [&] {
              auto f = Encode(D3DXIFF_PNG, rgba, 4);
@@ -256,6 +258,15 @@ TEST(Image, CorruptAndTruncatedImagesFailCleanly) {
              return f;
          },
          ""},
+        {"PNG chunk longer than the file",
+         [&] {
+             auto f = Encode(D3DXIFF_PNG, rgba, 4);
+             size_t idat = 8;
+             while (std::memcmp(&f[idat + 4], "IDAT", 4) != 0) idat += 12 + (f[idat + 2] << 8 | f[idat + 3]);
+             f[idat] = 0x7F, f[idat + 1] = 0xFF;  // length 0x7FFFxxxx
+             return f;
+         },
+         "PNG chunk"},
         {"BMP cut", [&] { auto f = Encode(D3DXIFF_BMP, rgba, 3); return cut(f, f.size() - 5); }, "truncated BMP"},
         {"BMP header only", [&] { return cut(Encode(D3DXIFF_BMP, rgba, 3), 20); }, "truncated BMP"},
         {"TGA run-length cut", [&] { auto f = Encode(D3DXIFF_TGA, rgba, 4); return cut(f, f.size() - 3); },
@@ -284,6 +295,7 @@ TEST(Image, CorruptAndTruncatedImagesFailCleanly) {
          },
          "undefined Huffman table"},
         {"JPEG found by fuzzing", [] { return ReadData("bad_huffman.jpg"); }, "JPEG"},
+        {"PNG found by fuzzing", [] { return ReadData("huge_idat.png"); }, "PNG"},
         {"DDS cut", [] { auto d = SmallDds(); d.pop_back(); return d; }, "truncated DDS pixel"},
         {"DDS header cut", [&] { return cut(SmallDds(), 100); },
          "truncated DDS header"},
