@@ -215,10 +215,9 @@ HRESULT CheckPngChunks(const uint8_t* d, size_t size, std::string* error) {
 // stb_image decoder relies on without checking it: every Huffman table is a
 // valid prefix code of at most 256 symbols, and every scan uses only tables
 // defined before it. The walk also proves the data is not cut short.
-HRESULT CheckJpegStructure(const uint8_t* d, size_t size, std::string* error) {
+HRESULT CheckJpegStructure(const uint8_t* d, size_t size, size_t pos, std::string* error) {
     bool dc[4] = {}, ac[4] = {};
     bool progressive = false;
-    size_t pos = 2;  // after the start-of-image marker
     for (;;) {
         if (pos + 2 > size) return Fail(error, "truncated JPEG data (no end marker)");
         if (d[pos] != 0xFF) return Fail(error, "corrupt JPEG data (marker expected)");
@@ -298,9 +297,14 @@ HRESULT Probe(const uint8_t* d, size_t size, const ImageLimits& limits, D3DXIMAG
     } else if (size >= 8 && std::memcmp(d, kPng, 8) == 0) {
         format = D3DXIFF_PNG;
         if (HRESULT hr = CheckPngChunks(d, size, error); FAILED(hr)) return hr;
-    } else if (size >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) {
+    } else if (d[0] == 0xFF) {
+        // The start-of-image marker, after any fill bytes (as the decoder
+        // reads it); anything else starting with 0xFF is no image.
+        size_t i = 1;
+        while (i < size && d[i] == 0xFF) ++i;
+        if (i >= size || d[i] != 0xD8) return Fail(error, "not a recognised image file");
         format = D3DXIFF_JPG;
-        if (HRESULT hr = CheckJpegStructure(d, size, error); FAILED(hr)) return hr;
+        if (HRESULT hr = CheckJpegStructure(d, size, i + 1, error); FAILED(hr)) return hr;
     } else {
         format = D3DXIFF_TGA;  // no signature: stb_image's header test decides
     }

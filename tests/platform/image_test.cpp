@@ -295,6 +295,8 @@ TEST(Image, CorruptAndTruncatedImagesFailCleanly) {
          },
          "undefined Huffman table"},
         {"JPEG found by fuzzing", [] { return ReadData("bad_huffman.jpg"); }, "JPEG"},
+        {"JPEG after fill bytes, found by fuzzing", [] { return ReadData("fill_bytes_bad_huffman.jpg"); }, "JPEG"},
+        {"0xFF without a start marker", [] { return std::vector<uint8_t>{0xFF, 0xFF, 0x00, 0x01}; }, "not a recognised"},
         {"PNG found by fuzzing", [] { return ReadData("huge_idat.png"); }, "PNG"},
         {"DDS cut", [] { auto d = SmallDds(); d.pop_back(); return d; }, "truncated DDS pixel"},
         {"DDS header cut", [&] { return cut(SmallDds(), 100); },
