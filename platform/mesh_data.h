@@ -110,8 +110,10 @@ public:
     // Position (usage index 0) of vertex v.
     D3DXVECTOR3 GetPosition(DWORD v) const;
 
-    // The attribute table of the last attribute sort (empty before one, or
-    // after the faces' attributes were changed through SetAttributeTable).
+    // The attribute table of the last attribute sort: one entry per attribute
+    // id present, ascending (empty before a sort). Drawing subset j draws the
+    // faces of the entry whose AttribId is j; without a table, the faces whose
+    // attribute is j.
     const std::vector<D3DXATTRIBUTERANGE>& AttributeTable() const { return m_attributeTable; }
     void SetAttributeTable(const D3DXATTRIBUTERANGE* table, DWORD count) { m_attributeTable.assign(table, table + count); }
 
@@ -136,8 +138,8 @@ private:
 
 // Builds one mesh from all meshes of a parsed .x file, in file order. The
 // layout is position FLOAT3, then normal FLOAT3 when any mesh has normals,
-// then texture coordinate 0 FLOAT2 when any has texture coordinates (missing
-// ones are zero). A vertex is made for each distinct (position index, normal
+// then texture coordinate 0 FLOAT2 when any has texture coordinates (a mesh
+// of the file that lacks them gets zeros there). A vertex is made for each distinct (position index, normal
 // index) pair of the faces' corners, so a position with several normals is
 // split. Materials are concatenated in file order and each face's attribute
 // is its material's index there; a mesh without a material list gets one
