@@ -338,6 +338,42 @@ TEST_F(FWWindowTest, DeactivationWhileWindowedDoesNotPause) {
     EXPECT_TRUE(GetFWState().GetAllowShortcutKeys());
 }
 
+TEST_F(FWWindowTest, FullScreenMouseMovesTheDeviceCursor) {
+    ASSERT_EQ(FWToggleFullScreen(), S_OK);
+    POINT pt{};
+    ASSERT_TRUE(GetCursorPos(&pt));
+    PlatformScriptedLog().cursorPosition = {-1, -1};
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(3, 4));
+    EXPECT_EQ(PlatformScriptedLog().cursorPosition.x, pt.x);
+    EXPECT_EQ(PlatformScriptedLog().cursorPosition.y, pt.y);
+}
+
+TEST_F(FWWindowTest, ShortcutKeysOffInFullScreenLeaveFeaturesInUseAlone) {
+    // The user's settings at start: sticky keys off with their hot key armed,
+    // filter keys switched on (with its hot key).
+    ACCESSIBILITYKEYS sticky{sizeof(ACCESSIBILITYKEYS), SKF_HOTKEYACTIVE | SKF_CONFIRMHOTKEY};
+    ACCESSIBILITYKEYS filter{sizeof(ACCESSIBILITYKEYS), SKF_STICKYKEYSON | SKF_HOTKEYACTIVE};
+    ASSERT_TRUE(SetAccessibilityKeys(AccessibilityFeature::StickyKeys, &sticky));
+    ASSERT_TRUE(SetAccessibilityKeys(AccessibilityFeature::FilterKeys, &filter));
+    GetFWState().SetStartupStickyKeys(sticky);
+    GetFWState().SetStartupFilterKeys(filter);
+
+    ASSERT_EQ(FWToggleFullScreen(), S_OK);
+    EXPECT_FALSE(GetFWState().GetAllowShortcutKeys());
+    EXPECT_NE(GetFWState().GetKeyboardHook(), nullptr) << "the Windows keys are held back";
+    ACCESSIBILITYKEYS now{};
+    ASSERT_TRUE(GetAccessibilityKeys(AccessibilityFeature::StickyKeys, &now));
+    EXPECT_EQ(now.dwFlags & (SKF_HOTKEYACTIVE | SKF_CONFIRMHOTKEY), 0u);
+    ASSERT_TRUE(GetAccessibilityKeys(AccessibilityFeature::FilterKeys, &now));
+    EXPECT_EQ(now.dwFlags, filter.dwFlags) << "a feature that is on is left alone";
+
+    ASSERT_EQ(FWToggleFullScreen(), S_OK);
+    EXPECT_TRUE(GetFWState().GetAllowShortcutKeys());
+    EXPECT_EQ(GetFWState().GetKeyboardHook(), nullptr);
+    ASSERT_TRUE(GetAccessibilityKeys(AccessibilityFeature::StickyKeys, &now));
+    EXPECT_EQ(now.dwFlags, sticky.dwFlags) << "the start-up settings are back";
+}
+
 int g_paintRenders = 0;
 void CountPaintRender(IDirect3DDevice9*, double, float, void*) { ++g_paintRenders; }
 
