@@ -172,9 +172,12 @@ struct FWMatchContext {
 };
 
 // The matcher. pOut and pIn may be the same record; a null pIn means all
-// zero; a null pMatchOptions means all ignore. E_INVALIDARG for a null pOut,
-// FWERR_NOCOMPATIBLEDEVICES when no combination passes the preserve rules
-// (neither is traced here).
+// zero; a null pMatchOptions means all ignore. E_INVALIDARG for a null pOut
+// or a context without enumeration, FWERR_NODIRECT3D for a context without
+// adapter object, FWERR_NOCOMPATIBLEDEVICES when no combination passes the
+// preserve rules (none is traced here). The desktop mode of each adapter is
+// read from context.pD3D at every call. A multisample quality q counts as
+// supported when q < the type's quality-level count.
 HRESULT FWFindValidDeviceSettingsIn(const FWMatchContext& context, FWDeviceSettings* pOut,
                                     const FWDeviceSettings* pIn, const FWMatchOptions* pMatchOptions);
 

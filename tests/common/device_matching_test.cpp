@@ -123,7 +123,7 @@ TEST_F(MatchTest, ArgumentsAndEmptyEnumeration) {
 TEST_F(MatchTest, Resolution) {
     ScriptedSystem s;
     s.adapters.push_back(Adapter(StandardModes(), {Device()}, Mode(1024, 768)));
-    s.adapters[0].modes.push_back(Mode(640, 480, 60, D3DFMT_R5G6B5));  // another format, never taken
+    s.adapters[0].modes.push_back(Mode(1280, 1024, 60, D3DFMT_R5G6B5));  // another format, never taken
     Load(s);
     struct Case {
         const char* name;
@@ -141,6 +141,7 @@ TEST_F(MatchTest, Resolution) {
         {"full screen zero size: the smallest mode", false, CLO, 0, 0, S_OK, 640, 480},
         {"full screen huge size does not overflow", false, CLO, 0xFFFFFFFF, 0xFFFFFFFF, S_OK, 1024, 768},
         {"full screen ignore: the desktop size", false, IGN, 800, 600, S_OK, 1024, 768},
+        {"full screen: only modes in the adapter format", false, CLO, 1280, 1024, S_OK, 1024, 768},
         {"windowed keeps any closest size", true, CLO, 810, 600, S_OK, 810, 600},
         {"windowed ignore: 640x480", true, IGN, 810, 600, S_OK, 640, 480},
         {"preserve an offered size", true, PRE, 800, 600, S_OK, 800, 600},
@@ -294,6 +295,174 @@ TEST_F(MatchTest, FullScreenPrefersTheDesktopFormatAndExactBackBuffer) {
     EXPECT_EQ(m_out.pp.BackBufferFormat, D3DFMT_R5G6B5);
     // 16 colour bits: the depth target is 20 bits, D16 and D24X8 tie, the first listed wins.
     EXPECT_EQ(m_out.pp.AutoDepthStencilFormat, D3DFMT_D16);
+}
+
+// Each ranking term in turn decides between otherwise equal combinations; the
+// first enumerated one wins without it.
+TEST_F(MatchTest, EveryRankingTermCounts) {
+    struct Case {
+        const char* name;
+        ScriptedSystem script;
+        FWDeviceSettings in;
+        FWMatchOptions options;
+        UINT expectOrdinal;
+        D3DDEVTYPE expectType;
+        D3DFORMAT expectAdapterFormat, expectBackBufferFormat;
+    };
+    // Two adapters; the options ask for an adapter that does not exist so
+    // neither gets the adapter points.
+    auto twoAdapters = [](ScriptedAdapter a, ScriptedAdapter b) {
+        ScriptedSystem s;
+        s.adapters = {std::move(a), std::move(b)};
+        return s;
+    };
+    auto noAdapter = [](FWMatchOptions o) {
+        o.eAdapterOrdinal = CLO;
+        return o;
+    };
+    auto in = [](bool windowed, auto&& edit) {
+        FWDeviceSettings s = Input(windowed);
+        s.AdapterOrdinal = 9;
+        edit(s);
+        return s;
+    };
+    auto none = [](FWDeviceSettings&) {};
+    const FWMatchOptions ign = AllRules(IGN);
+    FWMatchOptions fullScreen = ign;
+    fullScreen.eWindowed = PRE;
+
+    std::vector<Case> cases;
+    {
+        FWMatchOptions o = noAdapter(ign);
+        o.eDeviceType = CLO;  // asks for SW, which nobody has
+        cases.push_back({"HAL", twoAdapters(Adapter(StandardModes(), {Device(D3DDEVTYPE_REF)}),
+                                            Adapter(StandardModes(), {Device(D3DDEVTYPE_HAL)})),
+                         in(true, [](FWDeviceSettings& s) { s.DeviceType = D3DDEVTYPE_SW; }), o, 1, D3DDEVTYPE_HAL,
+                         D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+    {
+        FWMatchOptions o = noAdapter(ign);
+        o.eDeviceType = CLO;
+        // Hardware vertex processing wanted: hardware T&L is worth more than HAL.
+        cases.push_back({"hardware vertex processing", twoAdapters(Adapter(StandardModes(), {WithoutHardwareTnL(Device(D3DDEVTYPE_HAL))}),
+                                                                   Adapter(StandardModes(), {Device(D3DDEVTYPE_REF)})),
+                         in(true, [](FWDeviceSettings& s) { s.DeviceType = D3DDEVTYPE_SW; }), o, 1, D3DDEVTYPE_REF,
+                         D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+        // Software vertex processing wanted: hardware T&L still counts a little.
+        o.eVertexProcessing = CLO;
+        cases.push_back({"hardware T&L", twoAdapters(Adapter(StandardModes(), {WithoutHardwareTnL(Device(D3DDEVTYPE_REF))}),
+                                                     Adapter(StandardModes(), {Device(D3DDEVTYPE_REF)})),
+                         in(true,
+                            [](FWDeviceSettings& s) {
+                                s.DeviceType = D3DDEVTYPE_SW;
+                                s.BehaviorFlags = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+                            }),
+                         o, 1, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+    {
+        // The desktop's format for full screen, when the formats themselves are no guide.
+        FWMatchOptions o = fullScreen;
+        o.eAdapterFormat = CLO;
+        o.eBackBufferFormat = CLO;
+        std::vector<D3DDISPLAYMODE> modes = StandardModes();
+        for (const D3DDISPLAYMODE& m : StandardModes(D3DFMT_A2R10G10B10)) modes.push_back(m);
+        ScriptedSystem s;
+        s.adapters.push_back(Adapter(modes, {SameFormatDevice({D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10})},
+                                     Mode(1024, 768, 60, D3DFMT_A2R10G10B10)));
+        cases.push_back({"desktop format", s, Input(false), o, 0, D3DDEVTYPE_HAL, D3DFMT_A2R10G10B10,
+                         D3DFMT_A2R10G10B10});
+    }
+    {
+        // Back buffer: 4 wanted colour bits; R5G6B5 (1 off, 0.7) beats
+        // A2R10G10B10 (6 off, nothing).
+        FWMatchOptions o = ign;
+        o.eBackBufferFormat = CLO;
+        ScriptedSystem s;
+        s.adapters.push_back(Adapter(StandardModes(), {Device(D3DDEVTYPE_HAL, {D3DFMT_X8R8G8B8},
+                                                              {D3DFMT_A2R10G10B10, D3DFMT_R5G6B5})}));
+        cases.push_back({"colour bits nearer", s,
+                         in(true, [](FWDeviceSettings& x) { x.pp.BackBufferFormat = D3DFMT_A4R4G4B4; }), o, 0,
+                         D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5});
+        // With no wanted colour bits both are too far off: no negative points,
+        // so the first listed wins.
+        cases.push_back({"colour bits never below zero", s, in(true, none), o, 0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
+                         D3DFMT_A2R10G10B10});
+        // 5 wanted bits: A8R8G8B8 and X8R8G8B8 are 3 off; X8R8G8B8 matches the adapter format.
+        ScriptedSystem t;
+        t.adapters.push_back(Adapter(StandardModes(), {Device()}));
+        cases.push_back({"back buffer in the adapter format", t,
+                         in(true, [](FWDeviceSettings& x) { x.pp.BackBufferFormat = D3DFMT_R5G6B5; }), o, 0,
+                         D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+    {
+        FWMatchOptions o = noAdapter(fullScreen);
+        o.eResolution = CLO;
+        std::vector<D3DDISPLAYMODE> more = StandardModes();
+        more.push_back(Mode(1280, 1024));
+        cases.push_back({"resolution", twoAdapters(Adapter(StandardModes(), {Device()}), Adapter(more, {Device()})),
+                         in(false,
+                            [](FWDeviceSettings& x) {
+                                x.pp.BackBufferWidth = 1280;
+                                x.pp.BackBufferHeight = 1024;
+                            }),
+                         o, 1, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+    {
+        FWMatchOptions o = noAdapter(ign);
+        o.eMultiSample = CLO;
+        ScriptedDeviceType ms = Device();
+        ms.multiSample.push_back({D3DMULTISAMPLE_4_SAMPLES, 2});
+        cases.push_back({"multisample", twoAdapters(Adapter(StandardModes(), {Device()}), Adapter(StandardModes(), {ms})),
+                         in(true,
+                            [](FWDeviceSettings& x) {
+                                x.pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+                                x.pp.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
+                                x.pp.MultiSampleQuality = 1;
+                            }),
+                         o, 1, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+    {
+        ScriptedDeviceType d16 = Device();
+        d16.depthStencilFormats = {D3DFMT_D16};
+        ScriptedDeviceType d16d32 = Device();
+        d16d32.depthStencilFormats = {D3DFMT_D16, D3DFMT_D32};
+        FWMatchOptions o = noAdapter(ign);
+        o.eDepthFormat = CLO;
+        o.eStencilFormat = CLO;
+        cases.push_back({"depth-stencil",
+                         twoAdapters(Adapter(StandardModes(), {d16}), Adapter(StandardModes(), {d16d32})),
+                         in(true, [](FWDeviceSettings& x) { x.pp.AutoDepthStencilFormat = D3DFMT_D32; }), o, 1,
+                         D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+    {
+        FWMatchOptions o = noAdapter(fullScreen);
+        o.eRefreshRate = CLO;
+        std::vector<D3DDISPLAYMODE> more = StandardModes();
+        more.push_back(Mode(800, 600, 85));
+        cases.push_back({"refresh rate", twoAdapters(Adapter(StandardModes(), {Device()}), Adapter(more, {Device()})),
+                         in(false, [](FWDeviceSettings& x) { x.pp.FullScreen_RefreshRateInHz = 85; }), o, 1,
+                         D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+    {
+        FWMatchOptions o = noAdapter(ign);
+        o.ePresentInterval = CLO;
+        ScriptedDeviceType defaultOnly = Device();
+        defaultOnly.caps.PresentationIntervals = 0;
+        cases.push_back({"presentation interval",
+                         twoAdapters(Adapter(StandardModes(), {defaultOnly}), Adapter(StandardModes(), {Device()})),
+                         in(true, [](FWDeviceSettings& x) { x.pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE; }),
+                         o, 1, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8});
+    }
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Load(c.script);
+        ASSERT_EQ(Match(c.in, c.options), S_OK);
+        EXPECT_EQ(m_out.AdapterOrdinal, c.expectOrdinal);
+        EXPECT_EQ(m_out.DeviceType, c.expectType);
+        EXPECT_EQ(m_out.AdapterFormat, c.expectAdapterFormat);
+        EXPECT_EQ(m_out.pp.BackBufferFormat, c.expectBackBufferFormat);
+    }
 }
 
 // --- vertex processing --------------------------------------------------------------
