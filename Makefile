@@ -36,7 +36,8 @@ test-normal: build
 	$(HEADLESS) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize: build-sanitize
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 	  $(HEADLESS) ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
 test: test-normal test-sanitize

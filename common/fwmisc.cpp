@@ -63,9 +63,11 @@ void CFWTimer::GetTimeValues(double* pfTime, double* pfAbsoluteTime, float* pfEl
                                        static_cast<double>(m_llQPFTicksPerSec));
     m_llLastElapsedTime = now;
     if (elapsed < 0.0f) elapsed = 0.0f;
-    *pfAbsoluteTime = static_cast<double>(now) / static_cast<double>(m_llQPFTicksPerSec);
-    *pfTime = static_cast<double>(now - m_llBaseTime) / static_cast<double>(m_llQPFTicksPerSec);
-    *pfElapsedTime = elapsed;
+    // Where the debug check is compiled out, a missing output is skipped
+    // rather than written through a null pointer.
+    if (pfAbsoluteTime) *pfAbsoluteTime = static_cast<double>(now) / static_cast<double>(m_llQPFTicksPerSec);
+    if (pfTime) *pfTime = static_cast<double>(now - m_llBaseTime) / static_cast<double>(m_llQPFTicksPerSec);
+    if (pfElapsedTime) *pfElapsedTime = elapsed;
 }
 
 CFWTimer* FWGetGlobalTimer() {

@@ -47,6 +47,7 @@ public:
 
     // Reserves room for nNewMaxSize elements (the size stays).
     HRESULT SetSize(int32_t nNewMaxSize) {
+        if (nNewMaxSize < 0) return E_INVALIDARG;
         int32_t nOldSize = m_nSize;
         if (nOldSize > nNewMaxSize) {
             // Shrinking: drop the elements past the new size.
@@ -58,6 +59,7 @@ public:
     }
 
     HRESULT Add(const TYPE& value) {
+        if (m_nSize == INT32_MAX) return E_OUTOFMEMORY;
         HRESULT hr = SetSizeInternal(m_nSize + 1);
         if (FAILED(hr)) return hr;
         std::memcpy(static_cast<void*>(&m_pData[m_nSize]), &value, sizeof(TYPE));
@@ -68,6 +70,7 @@ public:
     // nIndex may be 0 ... size.
     HRESULT Insert(int32_t nIndex, const TYPE& value) {
         if (nIndex < 0 || nIndex > m_nSize) return E_INVALIDARG;
+        if (m_nSize == INT32_MAX) return E_OUTOFMEMORY;
         HRESULT hr = SetSizeInternal(m_nSize + 1);
         if (FAILED(hr)) return hr;
         std::memmove(static_cast<void*>(&m_pData[nIndex + 1]), &m_pData[nIndex],
@@ -94,11 +97,17 @@ public:
     bool Contains(const TYPE& value) const { return -1 != IndexOf(value); }
 
     int32_t IndexOf(const TYPE& value) const { return IndexOf(value, 0, m_nSize); }
-    int32_t IndexOf(const TYPE& value, int32_t iStart) const { return IndexOf(value, iStart, m_nSize - iStart); }
+    int32_t IndexOf(const TYPE& value, int32_t iStart) const {
+        if (iStart < 0 || iStart >= m_nSize) return -1;
+        return IndexOf(value, iStart, m_nSize - iStart);
+    }
     // First index in [iStart, iStart + nNumElements) whose element equals value
-    // (bitwise for types without ==), or -1.
+    // (bitwise for types without ==), or -1. A range that does not lie inside
+    // the array finds nothing.
     int32_t IndexOf(const TYPE& value, int32_t iStart, int32_t nNumElements) const {
-        if (iStart < 0 || iStart >= m_nSize || nNumElements < 0 || iStart + nNumElements > m_nSize) return -1;
+        if (iStart < 0 || iStart >= m_nSize || nNumElements < 0 ||
+            static_cast<int64_t>(iStart) + nNumElements > m_nSize)
+            return -1;
         for (int32_t i = iStart; i < iStart + nNumElements; ++i)
             if (Equal(m_pData[i], value)) return i;
         return -1;

@@ -27,13 +27,17 @@ public:
     ULONG AddRef() { return ++m_refs; }
     ULONG Release() {
         ULONG left = --m_refs;
-        if (left == 0) delete this;
+        if (left == 0) LastReleased();
         return left;
     }
 
 protected:
     RefCounted() = default;
     virtual ~RefCounted() = default;
+    // Called when the last reference goes; deletes the object unless a
+    // derived class keeps it for a while (objects bound to a device stay until
+    // they are unbound).
+    virtual void LastReleased() { delete this; }
 
 private:
     ULONG m_refs = 1;
@@ -249,6 +253,9 @@ struct ScriptedDeviceType {
     std::vector<ScriptedMultiSample> multiSample;
     // Depth-stencil formats on which a multisample type fails.
     std::vector<ScriptedDepthConflict> depthConflicts;
+    // Further texture formats usable without special usage (the blendable
+    // ones are usable too).
+    std::vector<D3DFORMAT> textureFormats;
 };
 
 struct ScriptedAdapter {
@@ -275,17 +282,24 @@ struct ScriptedDeviceBehaviour {
 // What the scripted devices were asked, for tests to read.
 struct ScriptedDeviceLog {
     int devicesCreated = 0;
-    int resets = 0;
+    int devicesAlive = 0;   // scripted devices not yet destroyed
+    int resets = 0;         // Reset calls that reached a device (failed ones too)
     int presents = 0;
     int clears = 0;
-    int scenes = 0;
-    DWORD fillMode = D3DFILL_SOLID;
-    D3DPRESENT_PARAMETERS lastPresentParameters{};
+    int scenes = 0;         // successful BeginScene calls
+    int drawCalls = 0;
+    DWORD fillMode = D3DFILL_SOLID;  // the fill mode of the last device that changed it
+    D3DCOLOR lastClearColor = 0;
+    int cursorImages = 0;   // successful SetCursorProperties calls
+    bool cursorVisible = false;
+    POINT cursorPosition{0, 0};
+    D3DPRESENT_PARAMETERS lastPresentParameters{};  // as completed by the device
     D3DDEVICE_CREATION_PARAMETERS lastCreation{};
 };
 
 // Selects a script (copied) for every later Direct3DCreate9; null returns to
-// the real system.
+// the real system. Selecting a script also sets the behaviour and the log back
+// to their defaults. Adapter objects already created keep their script.
 void PlatformUseScriptedSystem(const ScriptedSystem* script);
 bool PlatformUsingScriptedSystem();
 ScriptedDeviceBehaviour& PlatformScriptedBehaviour();

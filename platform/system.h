@@ -34,18 +34,29 @@ void PlatformSetCommandLine(const std::vector<std::wstring>& args);
 // Paths are wide strings. The program writes them with '\' as the separator;
 // every call here accepts '\' and '/' alike, and runs of separators count as
 // one. A path that begins with a separator is taken from the file-system root.
+// Paths this layer returns (program file, current directory, full paths,
+// PathJoin) use '\' too, so the program can split them at its separator;
+// PlatformNativePath turns any of them into the form the C library opens.
 
-// Full path of the program file. Returns the length, 0 on failure.
+// Full path of the program file. Returns the length, 0 on failure (also when
+// it does not fit: a cut path would name another file).
 uint32_t GetModuleFileNameW(HMODULE module, wchar_t* path, uint32_t size);
+// Returns the length; when the buffer is too small, the size needed
+// (terminator included) and the buffer is left alone. 0 on failure.
 uint32_t GetCurrentDirectoryW(uint32_t size, wchar_t* path);
 bool SetCurrentDirectoryW(const wchar_t* path);
 bool FileExists(const wchar_t* path);       // a file or a folder
 bool DirectoryExists(const wchar_t* path);
-// Makes path absolute and resolves "." and ".." (without touching the disk).
-// Returns the length, 0 on failure. *lastComponent points into out at the last
-// path component (null when there is none, as for the root).
+// Makes path absolute and resolves "." and ".." (without touching the disk;
+// ".." at the root stays at the root). Returns the length, 0 on failure, or,
+// when out is too small, the size needed (terminator included) with out left
+// alone. *lastComponent points into out at the last path component (null when
+// there is none, as for the root "\").
 uint32_t GetFullPathNameW(const wchar_t* path, uint32_t size, wchar_t* out, wchar_t** lastComponent);
-// The path with every '\' turned into '/': what the C library and SDL expect.
+// The form the C library and SDL open: every '\' turned into '/', runs of
+// separators as one, "." and ".." resolved as text ("a\media\..\Data" is
+// "a/Data" whether or not "media" exists). Every file call of the layer goes
+// through it, so existence checks and opening agree.
 std::string PlatformNativePath(const wchar_t* path);
 std::wstring PathJoin(const std::wstring& a, const std::wstring& b);
 

@@ -171,6 +171,19 @@ constexpr UINT VK_LCONTROL = 0xA2;
 constexpr UINT VK_RCONTROL = 0xA3;
 constexpr UINT VK_LMENU = 0xA4;
 constexpr UINT VK_RMENU = 0xA5;
+// Punctuation keys, by their place on a US keyboard.
+constexpr UINT VK_OEM_1 = 0xBA;       // ;:
+constexpr UINT VK_OEM_PLUS = 0xBB;    // =+
+constexpr UINT VK_OEM_COMMA = 0xBC;   // ,<
+constexpr UINT VK_OEM_MINUS = 0xBD;   // -_
+constexpr UINT VK_OEM_PERIOD = 0xBE;  // .>
+constexpr UINT VK_OEM_2 = 0xBF;       // /?
+constexpr UINT VK_OEM_3 = 0xC0;       // `~
+constexpr UINT VK_OEM_4 = 0xDB;       // [{
+constexpr UINT VK_OEM_5 = 0xDC;       // \|
+constexpr UINT VK_OEM_6 = 0xDD;       // ]}
+constexpr UINT VK_OEM_7 = 0xDE;       // '"
+constexpr UINT VK_OEM_102 = 0xE2;     // the extra key of ISO keyboards
 
 // --- windows -------------------------------------------------------------------
 
@@ -236,6 +249,22 @@ struct MINMAXINFO {
     POINT ptMaxTrackSize;
 };
 
+// What WM_CREATE carries in lParam: the arguments of CreateWindowW.
+struct CREATESTRUCTW {
+    void* lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    DWORD style;
+    const wchar_t* lpszName;
+    const wchar_t* lpszClass;
+    DWORD dwExStyle;
+};
+
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 constexpr UINT CS_DBLCLKS = 0x0008;
@@ -261,18 +290,25 @@ bool UnregisterClassW(const wchar_t* className, HINSTANCE instance);
 // failure; GetLastErrorHR() then tells why.
 HWND CreateWindowW(const wchar_t* className, const wchar_t* title, DWORD style, int x, int y, int width,
                    int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
-// Sends WM_DESTROY, then forgets the window.
+// Releases the mouse capture if the window holds it (WM_CAPTURECHANGED),
+// sends WM_DESTROY, drops the window's queued messages, then forgets the
+// window: every call given its handle afterwards fails harmlessly.
 bool DestroyWindow(HWND window);
 bool IsWindow(HWND window);
 HRESULT GetLastErrorHR();
 
+// Returns whether the window was visible. A change of state (minimised,
+// maximised, restored) is reported at once with WM_SIZE, before returning;
+// SetWindowPos and MoveWindow likewise send WM_MOVE and WM_SIZE.
 bool ShowWindow(HWND window, int showCommand);
 bool IsWindowVisible(HWND window);
 bool IsIconic(HWND window);  // minimised
 bool IsZoomed(HWND window);  // maximised
 bool GetClientRect(HWND window, RECT* rect);  // left, top are 0
 bool GetWindowRect(HWND window, RECT* rect);  // screen coordinates, frame included
-// Grows a client rectangle to the window rectangle for the given style.
+// Grows a client rectangle to the window rectangle for the given style: by
+// the frame the window manager draws (as last reported for a decorated
+// window; none before that, and none for WS_POPUP). There is no menu bar.
 bool AdjustWindowRect(RECT* rect, DWORD style, bool hasMenu);
 bool SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 bool MoveWindow(HWND window, int x, int y, int width, int height, bool repaint);
@@ -327,6 +363,8 @@ constexpr UINT PM_REMOVE = 0x0001;
 
 // Gathers pending system events, turns them into messages and returns the
 // first one (removing it with PM_REMOVE). False when the queue is empty.
+// WM_QUIT (from PostQuitMessage) comes once every other queued message has
+// been taken, and only to a peek without a window filter.
 bool PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 // Adds WM_CHAR messages for typed characters.
 bool TranslateMessage(const MSG* msg);
@@ -343,7 +381,9 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // This platform has no accelerator tables: nothing is ever translated.
 int TranslateAcceleratorW(HWND window, HACCEL table, MSG* msg);
 bool DestroyAcceleratorTable(HACCEL table);
-// Milliseconds and pixels within which a second press counts as a double click.
+// Milliseconds within which a second press of the same button, within 4
+// pixels of the first, counts as a double click (windows whose class has
+// CS_DBLCLKS). 500 unless SDL's SDL_MOUSE_DOUBLE_CLICK_TIME hint says otherwise.
 UINT GetDoubleClickTime();
 
 // --- mouse and keyboard ------------------------------------------------------------

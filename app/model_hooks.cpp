@@ -1,0 +1,3 @@
+#include "app/model_hooks.h"
+
+CubeModelHooks g_CubeModelHooks = {nullptr, nullptr};
