@@ -20,6 +20,9 @@ struct CD3DEnumDSMSConflict {
 
 class CD3DEnumAdapterInfo {
 public:
+    CD3DEnumAdapterInfo() = default;
+    CD3DEnumAdapterInfo(const CD3DEnumAdapterInfo&) = delete;
+    CD3DEnumAdapterInfo& operator=(const CD3DEnumAdapterInfo&) = delete;
     ~CD3DEnumAdapterInfo();  // frees its device types
 
     UINT AdapterOrdinal = 0;
@@ -31,6 +34,9 @@ public:
 
 class CD3DEnumDeviceInfo {
 public:
+    CD3DEnumDeviceInfo() = default;
+    CD3DEnumDeviceInfo(const CD3DEnumDeviceInfo&) = delete;
+    CD3DEnumDeviceInfo& operator=(const CD3DEnumDeviceInfo&) = delete;
     ~CD3DEnumDeviceInfo();  // frees its combinations
 
     UINT AdapterOrdinal = 0;
@@ -42,11 +48,11 @@ public:
 // One (adapter, device type, adapter format, back-buffer format, windowed)
 // that the system supports and the application accepted.
 struct CD3DEnumDeviceSettingsCombo {
-    UINT AdapterOrdinal;
-    D3DDEVTYPE DeviceType;
-    D3DFORMAT AdapterFormat;
-    D3DFORMAT BackBufferFormat;
-    BOOL Windowed;
+    UINT AdapterOrdinal = 0;
+    D3DDEVTYPE DeviceType = D3DDEVTYPE_HAL;
+    D3DFORMAT AdapterFormat = D3DFMT_UNKNOWN;
+    D3DFORMAT BackBufferFormat = D3DFMT_UNKNOWN;
+    BOOL Windowed = FALSE;
 
     CGrowableArray<D3DFORMAT> depthStencilFormatList;
     CGrowableArray<D3DMULTISAMPLE_TYPE> multiSampleTypeList;
@@ -54,13 +60,15 @@ struct CD3DEnumDeviceSettingsCombo {
     CGrowableArray<UINT> presentIntervalList;
     CGrowableArray<CD3DEnumDSMSConflict> DSMSConflictList;
 
-    CD3DEnumAdapterInfo* pAdapterInfo;  // not owned
-    CD3DEnumDeviceInfo* pDeviceInfo;    // not owned
+    CD3DEnumAdapterInfo* pAdapterInfo = nullptr;  // not owned
+    CD3DEnumDeviceInfo* pDeviceInfo = nullptr;    // not owned
 };
 
 class CD3DEnumeration {
 public:
     CD3DEnumeration();
+    CD3DEnumeration(const CD3DEnumeration&) = delete;
+    CD3DEnumeration& operator=(const CD3DEnumeration&) = delete;
     ~CD3DEnumeration();
 
     // Enumerates again (freeing the previous result) on the given adapter
@@ -97,10 +105,12 @@ private:
     HRESULT EnumerateDevices(CD3DEnumAdapterInfo* pAdapterInfo, CGrowableArray<D3DFORMAT>* pAdapterFormatList);
     HRESULT EnumerateDeviceCombos(CD3DEnumAdapterInfo* pAdapterInfo, CD3DEnumDeviceInfo* pDeviceInfo,
                                   CGrowableArray<D3DFORMAT>* pAdapterFormatList);
-    void BuildDepthStencilFormatList(CD3DEnumDeviceSettingsCombo* pDeviceCombo);
-    void BuildMultiSampleTypeList(CD3DEnumDeviceSettingsCombo* pDeviceCombo);
-    void BuildDSMSConflictList(CD3DEnumDeviceSettingsCombo* pDeviceCombo);
-    void BuildPresentIntervalList(CD3DEnumDeviceInfo* pDeviceInfo, CD3DEnumDeviceSettingsCombo* pDeviceCombo);
+    // Each fails only when memory runs out.
+    HRESULT BuildDepthStencilFormatList(CD3DEnumDeviceSettingsCombo* pDeviceCombo);
+    HRESULT BuildMultiSampleTypeList(CD3DEnumDeviceSettingsCombo* pDeviceCombo);
+    HRESULT BuildDSMSConflictList(CD3DEnumDeviceSettingsCombo* pDeviceCombo);
+    HRESULT BuildPresentIntervalList(CD3DEnumDeviceInfo* pDeviceInfo, CD3DEnumDeviceSettingsCombo* pDeviceCombo);
+    void BuildUniqueDescriptions();
 
     IDirect3D9* m_pD3D = nullptr;  // not owned
     LPFWCALLBACKISDEVICEACCEPTABLE m_IsDeviceAcceptableFunc = nullptr;
@@ -162,9 +172,12 @@ struct FWMatchContext {
 };
 
 // The matcher. pOut and pIn may be the same record; a null pIn means all
-// zero; a null pMatchOptions means all ignore. E_INVALIDARG for a null pOut,
-// FWERR_NOCOMPATIBLEDEVICES when no combination passes the preserve rules
-// (neither is traced here).
+// zero; a null pMatchOptions means all ignore. E_INVALIDARG for a null pOut
+// or a context without enumeration, FWERR_NODIRECT3D for a context without
+// adapter object, FWERR_NOCOMPATIBLEDEVICES when no combination passes the
+// preserve rules (none is traced here). The desktop mode of each adapter is
+// read from context.pD3D at every call. A multisample quality q counts as
+// supported when q < the type's quality-level count.
 HRESULT FWFindValidDeviceSettingsIn(const FWMatchContext& context, FWDeviceSettings* pOut,
                                     const FWDeviceSettings* pIn, const FWMatchOptions* pMatchOptions);
 
