@@ -358,6 +358,9 @@ TEST_F(FWDeviceTest, DeviceCreationFailureShowsItsMessage) {
     EXPECT_EQ(CountBoxes(L"Failed creating the Direct3D device."), 1);
     EXPECT_NE(DebugText().find(L"CreateDevice hr=E_OUTOFMEMORY"), std::wstring::npos);
     EXPECT_EQ(FWGetD3DDevice(), nullptr);
+    // The failed settings are released although no device was made.
+    EXPECT_EQ(GetFWState().GetCurrentDeviceSettings(), nullptr);
+    EXPECT_FALSE(FWIsWindowed());
 }
 
 TEST_F(FWDeviceTest, FailedResetOfDeviceObjectsEndsWithItsExitCode) {
