@@ -485,7 +485,8 @@ HRESULT D3DXComputeNormals(ID3DXMesh* mesh, const DWORD* adjacency) {
     return FAILED(hr) ? hr : m->UploadVertices();
 }
 
-HRESULT D3DXComputeTangentFrameEx(ID3DXMesh*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, const DWORD*,
+HRESULT D3DXComputeTangentFrameEx(ID3DXMesh*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
+                                  const DWORD*,
                                   FLOAT, FLOAT, FLOAT, ID3DXMesh** out, ID3DXBuffer** vertexMapping) {
     if (out) *out = nullptr;
     if (vertexMapping) *vertexMapping = nullptr;

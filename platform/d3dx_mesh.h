@@ -110,9 +110,10 @@ HRESULT D3DXComputeNormals(ID3DXMesh* mesh, const DWORD* adjacency);
 
 // Tangent frames are not offered on this platform (the program's layouts have
 // no tangent): always E_NOTIMPL, *out null.
-HRESULT D3DXComputeTangentFrameEx(ID3DXMesh* mesh, DWORD texStageOrSemantic, DWORD tangentSemantic,
-                                  DWORD tangentIndex, DWORD binormSemantic, DWORD binormIndex, DWORD normalSemantic,
-                                  DWORD normalIndex, DWORD options, const DWORD* adjacency,
+HRESULT D3DXComputeTangentFrameEx(ID3DXMesh* mesh, DWORD textureInSemantic, DWORD textureInIndex,
+                                  DWORD uPartialOutSemantic, DWORD uPartialOutIndex, DWORD vPartialOutSemantic,
+                                  DWORD vPartialOutIndex, DWORD normalOutSemantic, DWORD normalOutIndex,
+                                  DWORD options, const DWORD* adjacency,
                                   FLOAT partialEdgeThreshold, FLOAT singularPointThreshold,
                                   FLOAT normalEdgeThreshold, ID3DXMesh** out, ID3DXBuffer** vertexMapping);
 
