@@ -41,9 +41,13 @@ run: build
 test-normal: build
 	$(HEADLESS) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The sanitizer run draws with Mesa's softpipe without LLVM: the slow unwinding
+# of every allocation deadlocks in libgcc's unwinder when llvmpipe's JIT
+# registers the frames of new shader code.
 test-sanitize: build-sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	  GALLIUM_DRIVER=softpipe DRAW_USE_LLVM=0 \
 	  $(HEADLESS) ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
 test: test-normal test-sanitize

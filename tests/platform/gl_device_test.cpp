@@ -23,13 +23,30 @@ std::atomic<bool> g_countAllocations{false};
 std::atomic<int> g_allocations{0};
 }  // namespace
 
-__attribute__((noinline)) void* operator new(size_t size) {
+// Every plain form is replaced, so each new meets its own delete.
+namespace {
+__attribute__((noinline)) void* CountedAlloc(size_t size) noexcept {
     if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+}  // namespace
+
+void* operator new(size_t size) {
+    if (void* p = CountedAlloc(size)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](size_t size) {
+    if (void* p = CountedAlloc(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
 __attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void* p) noexcept { std::free(p); }
 __attribute__((noinline)) void operator delete(void* p, size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void* p, size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
