@@ -30,11 +30,11 @@ public:
         m_device->Release();
     }
 
-    // Takes the data and makes the device objects.
+    // Takes the data; the device objects are made when first needed.
     HRESULT Init(MeshData&& data);
     MeshData& Data() { return m_data; }
     // After the vertices changed in memory.
-    HRESULT UploadVertices() { return Upload(m_vb, m_data.VertexBytes(), m_data.VertexBytesSize()); }
+    HRESULT UploadVertices() { return m_vb ? Upload(m_vb, m_data.VertexBytes(), m_data.VertexBytesSize()) : S_OK; }
 
     HRESULT GetDevice(IDirect3DDevice9** device) override {
         if (!device) return D3DERR_INVALIDCALL;
@@ -58,12 +58,16 @@ public:
     }
     HRESULT GetVertexBuffer(IDirect3DVertexBuffer9** buffer) override {
         if (!buffer) return D3DERR_INVALIDCALL;
+        *buffer = nullptr;
+        if (HRESULT hr = EnsureBuffers(); FAILED(hr)) return hr;
         *buffer = m_vb;
         m_vb->AddRef();
         return S_OK;
     }
     HRESULT GetIndexBuffer(IDirect3DIndexBuffer9** buffer) override {
         if (!buffer) return D3DERR_INVALIDCALL;
+        *buffer = nullptr;
+        if (HRESULT hr = EnsureBuffers(); FAILED(hr)) return hr;
         *buffer = m_ib;
         m_ib->AddRef();
         return S_OK;
@@ -85,7 +89,7 @@ public:
         m_indexLock.locked = false;
         if (m_indexLock.readOnly) return S_OK;
         m_valid = SUCCEEDED(m_data.Validate());
-        HRESULT hr = Upload(m_ib, m_data.IndexBytes(), m_data.IndexBytesSize());
+        HRESULT hr = UploadIndices();
         return SUCCEEDED(hr) ? BuildSubsets() : hr;
     }
     HRESULT LockAttributeBuffer(DWORD flags, DWORD** data) override {
@@ -153,6 +157,10 @@ private:
         std::memcpy(target, bytes, size);
         return buffer->Unlock();
     }
+    HRESULT UploadIndices() { return m_ib ? Upload(m_ib, m_data.IndexBytes(), m_data.IndexBytesSize()) : S_OK; }
+    // The device's buffers and declaration, made at the first draw (or when
+    // handed out), so meshes that are only converted never reach the device.
+    HRESULT EnsureBuffers() { return m_vb && m_ib && m_decl ? S_OK : MakeBuffers(); }
     HRESULT MakeBuffers();
     void ReleaseBuffers() {
         SAFE_RELEASE(m_decl);
@@ -184,18 +192,15 @@ HRESULT Mesh::MakeBuffers() {
                                          nullptr);
     if (SUCCEEDED(hr)) hr = m_device->CreateVertexDeclaration(m_data.Declaration().data(), &m_decl);
     if (SUCCEEDED(hr)) hr = UploadVertices();
-    if (SUCCEEDED(hr)) hr = Upload(m_ib, m_data.IndexBytes(), m_data.IndexBytesSize());
-    if (SUCCEEDED(hr)) {
-        m_valid = SUCCEEDED(m_data.Validate());
-        hr = BuildSubsets();
-    }
+    if (SUCCEEDED(hr)) hr = UploadIndices();
     if (FAILED(hr)) ReleaseBuffers();
     return hr;
 }
 
 HRESULT Mesh::Init(MeshData&& data) {
     m_data = std::move(data);
-    return MakeBuffers();
+    m_valid = SUCCEEDED(m_data.Validate());
+    return BuildSubsets();
 }
 
 bool Mesh::TableMatchesAttributes() const {
@@ -260,8 +265,8 @@ HRESULT Mesh::SetAttributeTable(const D3DXATTRIBUTERANGE* table, DWORD size) {
 
 HRESULT Mesh::DrawSubset(DWORD attribId) {
     if (!m_valid) return D3DXERR_INVALIDMESH;
-    if (!m_vb || !m_ib || !m_decl) return D3DERR_INVALIDCALL;
-    HRESULT hr = m_device->SetVertexDeclaration(m_decl);
+    HRESULT hr = EnsureBuffers();
+    if (SUCCEEDED(hr)) hr = m_device->SetVertexDeclaration(m_decl);
     if (SUCCEEDED(hr)) hr = m_device->SetStreamSource(0, m_vb, 0, m_data.GetNumBytesPerVertex());
     if (SUCCEEDED(hr)) hr = m_device->SetIndices(m_ib);
     if (FAILED(hr)) return hr;
@@ -305,13 +310,14 @@ HRESULT Mesh::OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD* adja
         HRESULT hr = MeshOptimize(&m_data, flags, adjacencyIn, adjacencyOut, faceRemap,
                                   vertexRemap ? remap.data() : nullptr);
         if (FAILED(hr)) return hr;
-        if (m_data.VertexBytesSize() != oldVertexBytes || m_data.IndexBytesSize() != oldIndexBytes) {
+        m_valid = SUCCEEDED(m_data.Validate());
+        if (m_vb && (m_data.VertexBytesSize() != oldVertexBytes || m_data.IndexBytesSize() != oldIndexBytes)) {
             hr = MakeBuffers();
         } else {
             hr = UploadVertices();
-            if (SUCCEEDED(hr)) hr = Upload(m_ib, m_data.IndexBytes(), m_data.IndexBytesSize());
-            if (SUCCEEDED(hr)) hr = BuildSubsets();
+            if (SUCCEEDED(hr)) hr = UploadIndices();
         }
+        if (SUCCEEDED(hr)) hr = BuildSubsets();
         if (SUCCEEDED(hr) && vertexRemap) hr = RemapBuffer(remap, vertexRemap);
         return hr;
     } catch (const std::bad_alloc&) {

@@ -5,7 +5,9 @@
 //
 // A mesh keeps its data in system memory (platform/mesh_data.h) and in a
 // vertex and an index buffer of its device (managed pool: they survive a
-// device reset). Writes go through LockVertexBuffer / LockIndexBuffer /
+// device reset), made at the first DrawSubset or GetVertexBuffer /
+// GetIndexBuffer, so a mesh that is only loaded to be optimised and converted
+// never costs the device anything. Writes go through LockVertexBuffer / LockIndexBuffer /
 // LockAttributeBuffer; unlocking (unless D3DLOCK_READONLY) brings the device
 // buffers and the subset table up to date. GetVertexBuffer / GetIndexBuffer
 // hand out the device buffers for drawing; what is written into them directly
@@ -15,7 +17,7 @@
 // attribute table after an attribute sort, by the attribute buffer otherwise)
 // with the mesh's vertex declaration, stream 0 and indices set on the device,
 // through whatever program is current (an effect's pass). It allocates
-// nothing. A subset without faces draws nothing and succeeds; an index buffer
+// nothing once the device buffers exist (after the first draw). A subset without faces draws nothing and succeeds; an index buffer
 // left with an index beyond the vertices makes DrawSubset fail with
 // D3DXERR_INVALIDMESH instead of drawing.
 #pragma once

@@ -356,7 +356,7 @@ TEST_F(SceneData, AFrameDrawsTheCubeAndTheTextAndAllocatesNothingOnceWarm) {
     EXPECT_EQ(scene.Render(device, kWidth, kHeight), 0);  // warm: glyphs, buffers, programs
     g_allocations = 0;
     g_counting = true;
-    delete new int(1);
+    ::operator delete(::operator new(16));
     g_counting = false;
     ASSERT_EQ(g_allocations.load(), 1) << "the counting allocator is in place";
     g_allocations = 0;

@@ -347,6 +347,7 @@ TEST_F(MeshTest, AnIndexBeyondTheVerticesStopsDrawingUntilMended) {
 TEST_F(MeshTest, MeshesSurviveADeviceReset) {
     ID3DXMesh* mesh = nullptr;
     ASSERT_EQ(Load(device, TwoQuadsX(true), &mesh), S_OK);
+    DrawSubset(mesh, 0, D3DXVECTOR4(1, 1, 0, 1));  // the device buffers exist from here on
     ASSERT_EQ(device->EndScene(), S_OK);
     D3DPRESENT_PARAMETERS pp{};
     ASSERT_EQ(device->GetPresentParameters(&pp), S_OK);
