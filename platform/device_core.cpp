@@ -90,21 +90,6 @@ void WindowClientSize(HWND window, UINT* width, UINT* height) {
 
 // --- vertex layouts ------------------------------------------------------------------
 
-UINT DeclTypeSize(BYTE type) {
-    switch (type) {
-        case D3DDECLTYPE_FLOAT1: return 4;
-        case D3DDECLTYPE_FLOAT2: return 8;
-        case D3DDECLTYPE_FLOAT3: return 12;
-        case D3DDECLTYPE_FLOAT4: return 16;
-        case D3DDECLTYPE_D3DCOLOR: return 4;
-        case D3DDECLTYPE_UBYTE4: return 4;
-        case D3DDECLTYPE_SHORT2: return 4;
-        case D3DDECLTYPE_SHORT4: return 8;
-        case D3DDECLTYPE_UBYTE4N: return 4;
-        default: return 0;
-    }
-}
-
 bool FvfToElements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* stride) {
     constexpr DWORD kPositionMask = 0x400E;
     constexpr DWORD kXyzw = 0x4002;

@@ -201,8 +201,6 @@ private:
     std::vector<D3DVERTEXELEMENT9> m_elements;
 };
 
-// Bytes of one element of a vertex declaration type (0 for unknown types).
-UINT DeclTypeSize(BYTE type);
 // The elements of a flexible vertex format (XYZ / XYZRHW, NORMAL, DIFFUSE,
 // SPECULAR, TEX0..TEX8 of two floats), stride in *stride. False when the
 // format has bits this device does not know.

@@ -509,3 +509,20 @@ struct D3DVERTEXELEMENT9 {
 // The end marker of a vertex element array.
 constexpr D3DVERTEXELEMENT9 D3DDECL_END() { return {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}; }
 constexpr int MAXD3DDECLLENGTH = 64;
+
+// Size in bytes of a declaration type: FLOAT1 4, FLOAT2 8, FLOAT3 12, FLOAT4 16,
+// D3DCOLOR 4, UBYTE4 4, SHORT2 4, SHORT4 8, UBYTE4N 4; 0 for an unknown type.
+constexpr UINT DeclTypeSize(BYTE type) {
+    switch (type) {
+        case D3DDECLTYPE_FLOAT1: return 4;
+        case D3DDECLTYPE_FLOAT2: return 8;
+        case D3DDECLTYPE_FLOAT3: return 12;
+        case D3DDECLTYPE_FLOAT4: return 16;
+        case D3DDECLTYPE_D3DCOLOR: return 4;
+        case D3DDECLTYPE_UBYTE4: return 4;
+        case D3DDECLTYPE_SHORT2: return 4;
+        case D3DDECLTYPE_SHORT4: return 8;
+        case D3DDECLTYPE_UBYTE4N: return 4;
+        default: return 0;
+    }
+}

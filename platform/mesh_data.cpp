@@ -33,21 +33,6 @@ std::vector<uint32_t> ReadIndices(const MeshData& mesh) {
 
 // --- vertex layouts ------------------------------------------------------------------
 
-UINT DeclTypeSize(BYTE type) {
-    switch (type) {
-        case D3DDECLTYPE_FLOAT1: return 4;
-        case D3DDECLTYPE_FLOAT2: return 8;
-        case D3DDECLTYPE_FLOAT3: return 12;
-        case D3DDECLTYPE_FLOAT4: return 16;
-        case D3DDECLTYPE_D3DCOLOR: return 4;
-        case D3DDECLTYPE_UBYTE4: return 4;
-        case D3DDECLTYPE_SHORT2: return 4;
-        case D3DDECLTYPE_SHORT4: return 8;
-        case D3DDECLTYPE_UBYTE4N: return 4;
-        default: return 0;
-    }
-}
-
 UINT DeclLength(const D3DVERTEXELEMENT9* decl) {
     if (!decl) return 0;
     for (UINT i = 0; i <= static_cast<UINT>(MAXD3DDECLLENGTH); ++i)

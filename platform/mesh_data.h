@@ -61,9 +61,7 @@ constexpr DWORD kNoAdjacentFace = 0xFFFFFFFFu;
 
 // --- vertex layouts --------------------------------------------------------------
 
-// Size in bytes of a declaration type: FLOAT1 4, FLOAT2 8, FLOAT3 12, FLOAT4 16,
-// D3DCOLOR 4, UBYTE4 4, SHORT2 4, SHORT4 8, UBYTE4N 4; 0 for an unknown type.
-UINT DeclTypeSize(BYTE type);
+// DeclTypeSize (bytes of a declaration type) is in device_types.h.
 // Number of elements before the end marker; 0 when there is none within
 // MAXD3DDECLLENGTH elements (or decl is null).
 UINT DeclLength(const D3DVERTEXELEMENT9* decl);
