@@ -8,6 +8,8 @@
 #include <cwchar>
 #include <new>
 
+#include "platform/ascii.h"
+
 namespace {
 
 // Adapter formats the framework can put on the desktop, in enumeration order.
@@ -35,18 +37,6 @@ bool ModeLess(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
 size_t BoundedLength(const char* text, size_t capacity) {
     const void* end = std::memchr(text, 0, capacity);
     return end ? static_cast<size_t>(static_cast<const char*>(end) - text) : capacity;
-}
-
-bool EqualIgnoringCase(const char* a, size_t lenA, const char* b, size_t lenB) {
-    if (lenA != lenB) return false;
-    for (size_t i = 0; i < lenA; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb) return false;
-    }
-    return true;
 }
 
 // Decodes UTF-8 into at most maxChars wide characters (plus the terminator;
@@ -209,7 +199,8 @@ void CD3DEnumeration::BuildUniqueDescriptions() {
         const size_t lenA = BoundedLength(a.Description, sizeof(a.Description));
         for (int32_t j = i + 1; j < count; ++j) {
             const D3DADAPTER_IDENTIFIER9& b = m_AdapterInfoList[j]->AdapterIdentifier;
-            if (EqualIgnoringCase(a.Description, lenA, b.Description, BoundedLength(b.Description, sizeof(b.Description)))) {
+            const size_t lenB = BoundedLength(b.Description, sizeof(b.Description));
+            if (EqualIgnoringAsciiCase({a.Description, lenA}, {b.Description, lenB})) {
                 bUniqueDesc = false;
                 break;
             }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ascii.h"
 #include "platform/file_read.h"
 
 namespace {
@@ -29,18 +30,6 @@ struct Token {
 bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-
-bool EqualNoCase(const std::string& a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 class Lexer {
 public:
@@ -181,7 +170,7 @@ constexpr ValueName kFills[] = {{"SOLID", D3DFILL_SOLID}, {"WIREFRAME", D3DFILL_
 template <size_t N>
 bool LookUp(const ValueName (&table)[N], const std::string& text, DWORD* value) {
     for (const ValueName& v : table)
-        if (EqualNoCase(text, v.name)) {
+        if (EqualIgnoringAsciiCase(text, v.name)) {
             *value = v.value;
             return true;
         }
@@ -288,7 +277,7 @@ private:
             }
             const StateName* state = nullptr;
             for (const StateName& s : kStates)
-                if (EqualNoCase(key.text, s.name)) state = &s;
+                if (EqualIgnoringAsciiCase(key.text, s.name)) state = &s;
             if (!state) Fail(key, "unknown render state '" + key.text + "'");
             DWORD v = 0;
             bool ok = state->kind == 0   ? LookUp(kBooleans, value.text, &v)

@@ -6,6 +6,7 @@
 #include <map>
 #include <new>
 
+#include "platform/ascii.h"
 #include "platform/file_read.h"
 
 namespace {
@@ -38,14 +39,7 @@ struct Token {
     }
     bool Is(const char* word) const { return kind == Tok::Name && length == std::strlen(word) && std::memcmp(begin, word, length) == 0; }
     bool IsNoCase(const char* word) const {
-        if (kind != Tok::Name || length != std::strlen(word)) return false;
-        for (size_t i = 0; i < length; ++i) {
-            char a = begin[i], b = word[i];
-            if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-            if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-            if (a != b) return false;
-        }
-        return true;
+        return kind == Tok::Name && EqualIgnoringAsciiCase(std::string_view(begin, length), word);
     }
 };
 
