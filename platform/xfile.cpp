@@ -105,16 +105,10 @@ private:
                 ++m_p;
             t.kind = Tok::Number;
         } else if (c == '"') {
-            ++m_p;
-            while (m_p < m_end && *m_p != '"' && *m_p != '\n') ++m_p;
-            if (m_p >= m_end || *m_p != '"') throw ParseError{t.line, "unterminated string"};
-            ++m_p;
+            SkipDelimited('"', t.line, "unterminated string");
             t.kind = Tok::String;
         } else if (c == '<') {
-            ++m_p;
-            while (m_p < m_end && *m_p != '>' && *m_p != '\n') ++m_p;
-            if (m_p >= m_end || *m_p != '>') throw ParseError{t.line, "unterminated <identifier>"};
-            ++m_p;
+            SkipDelimited('>', t.line, "unterminated <identifier>");
             t.kind = Tok::Guid;
         } else if (c == '{') {
             ++m_p;
@@ -131,6 +125,15 @@ private:
         }
         t.length = static_cast<size_t>(m_p - t.begin);
         return t;
+    }
+
+    // From an opening character past its closing one, which must stand on
+    // the same line.
+    void SkipDelimited(char close, int line, const char* unterminated) {
+        ++m_p;
+        while (m_p < m_end && *m_p != close && *m_p != '\n') ++m_p;
+        if (m_p >= m_end || *m_p != close) throw ParseError{line, unterminated};
+        ++m_p;
     }
 
     const char* m_p;
@@ -226,15 +229,24 @@ private:
         SkipBody(t);
     }
 
-    double Number(const char* what) {
+    // The next token, which must be a number, converted into *value; *whole
+    // tells whether the conversion took all of its text.
+    template <class T>
+    Token NumberToken(const char* what, T* value, bool* whole) {
         Token t = NextSkippingSeparators();
         if (t.kind != Tok::Number) Fail(t, std::string("expected ") + what + ", found " + t.Text());
         const char* b = t.begin;
         const char* e = t.begin + t.length;
-        if (*b == '+') ++b;
+        if (*b == '+') ++b;  // from_chars takes no plus sign
+        auto r = std::from_chars(b, e, *value);
+        *whole = r.ec == std::errc() && r.ptr == e;
+        return t;
+    }
+    double Number(const char* what) {
         double v = 0;
-        auto r = std::from_chars(b, e, v);
-        if (r.ec != std::errc() || r.ptr != e || !std::isfinite(v)) Fail(t, "bad number " + t.Text());
+        bool whole = false;
+        const Token t = NumberToken(what, &v, &whole);
+        if (!whole || !std::isfinite(v)) Fail(t, "bad number " + t.Text());
         return v;
     }
     float Float(const char* what) {
@@ -243,15 +255,11 @@ private:
         return static_cast<float>(v);
     }
     uint32_t Count(const char* what, int* line = nullptr) {
-        Token t = NextSkippingSeparators();
-        if (line) *line = t.line;
-        if (t.kind != Tok::Number) Fail(t, std::string("expected ") + what + ", found " + t.Text());
-        const char* b = t.begin;
-        const char* e = t.begin + t.length;
-        if (*b == '+') ++b;
         uint32_t v = 0;
-        auto r = std::from_chars(b, e, v);
-        if (r.ec != std::errc() || r.ptr != e) Fail(t, std::string("expected ") + what + " (a whole number), found " + t.Text());
+        bool whole = false;
+        const Token t = NumberToken(what, &v, &whole);
+        if (line) *line = t.line;
+        if (!whole) Fail(t, std::string("expected ") + what + " (a whole number), found " + t.Text());
         return v;
     }
     // A count of items of itemNumbers numbers each: no more than the rest of
