@@ -93,6 +93,17 @@ void GlBindStandardLocations(GLuint program) {
 
 namespace {
 
+// The info log of a shader or program, through the matching pair of calls
+// (glGetShaderiv / glGetShaderInfoLog or glGetProgramiv / glGetProgramInfoLog).
+template <class GetIv, class GetLog>
+std::string InfoLog(GLuint object, GetIv getIv, GetLog getLog) {
+    GLint length = 0;
+    getIv(object, GL_INFO_LOG_LENGTH, &length);
+    std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
+    getLog(object, length, nullptr, text.data());
+    return std::string(text.c_str());
+}
+
 GLuint CompileShader(GLenum stage, const char* source, std::string* log) {
     GLuint shader = glCreateShader(stage);
     glShaderSource(shader, 1, &source, nullptr);
@@ -100,13 +111,9 @@ GLuint CompileShader(GLenum stage, const char* source, std::string* log) {
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (!ok) {
-        if (log) {
-            GLint length = 0;
-            glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-            std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
-            glGetShaderInfoLog(shader, length, nullptr, text.data());
-            *log = (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") + std::string(text.c_str());
-        }
+        if (log)
+            *log = (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") +
+                   InfoLog(shader, glGetShaderiv, glGetShaderInfoLog);
         glDeleteShader(shader);
         return 0;
     }
@@ -135,13 +142,7 @@ GLuint GlBuildProgram(const char* vertexSource, const char* fragmentSource, std:
     GLint ok = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
     if (!ok) {
-        if (log) {
-            GLint length = 0;
-            glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-            std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
-            glGetProgramInfoLog(program, length, nullptr, text.data());
-            *log = "link: " + std::string(text.c_str());
-        }
+        if (log) *log = "link: " + InfoLog(program, glGetProgramiv, glGetProgramInfoLog);
         glDeleteProgram(program);
         return 0;
     }
