@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 
@@ -50,6 +51,27 @@ struct Spec {
     int precision = -1;
     enum Length { None, Char, Short, Long, LongLong, Size, Max, LongDouble, Wide } length = None;
 };
+
+// The length modifiers, longest first where one begins another ("hh" before
+// "h", "I64" before "I").
+struct LengthModifier {
+    const wchar_t* text;
+    Spec::Length length;
+};
+constexpr LengthModifier kLengthModifiers[] = {
+    {L"hh", Spec::Char},   {L"ll", Spec::LongLong}, {L"I64", Spec::LongLong}, {L"I32", Spec::Long},
+    {L"h", Spec::Short},   {L"l", Spec::Long},      {L"w", Spec::Wide},       {L"z", Spec::Size},
+    {L"t", Spec::Size},    {L"I", Spec::Size},      {L"j", Spec::Max},        {L"L", Spec::LongDouble},
+};
+
+// A run of decimal digits (a width or precision), advancing *p past it. The
+// value stops growing past 100000, so a long run cannot overflow.
+int ReadDecimal(const wchar_t** p) {
+    int value = 0;
+    for (; **p >= L'0' && **p <= L'9'; ++*p)
+        if (value < 100000) value = value * 10 + (**p - L'0');
+    return value;
+}
 
 // Pads a finished field to the width.
 void Emit(Sink& out, const Spec& spec, const std::wstring& body) {
@@ -157,10 +179,7 @@ HRESULT Format(Sink& out, const wchar_t* format, va_list args) {
             spec.width = w;
             ++p;
         } else {
-            while (*p >= L'0' && *p <= L'9') {
-                if (spec.width < 100000) spec.width = spec.width * 10 + (*p - L'0');
-                ++p;
-            }
+            spec.width = ReadDecimal(&p);
         }
         if (*p == L'.') {
             ++p;
@@ -170,42 +189,16 @@ HRESULT Format(Sink& out, const wchar_t* format, va_list args) {
                 spec.precision = pr < 0 ? -1 : pr;
                 ++p;
             } else {
-                while (*p >= L'0' && *p <= L'9') {
-                    if (spec.precision < 100000) spec.precision = spec.precision * 10 + (*p - L'0');
-                    ++p;
-                }
+                spec.precision = ReadDecimal(&p);
             }
         }
-        if (p[0] == L'h' && p[1] == L'h') {
-            spec.length = Spec::Char;
-            p += 2;
-        } else if (p[0] == L'l' && p[1] == L'l') {
-            spec.length = Spec::LongLong;
-            p += 2;
-        } else if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
-            spec.length = Spec::LongLong;
-            p += 3;
-        } else if (p[0] == L'I' && p[1] == L'3' && p[2] == L'2') {
-            spec.length = Spec::Long;
-            p += 3;
-        } else if (*p == L'h') {
-            spec.length = Spec::Short;
-            ++p;
-        } else if (*p == L'l') {
-            spec.length = Spec::Long;
-            ++p;
-        } else if (*p == L'w') {
-            spec.length = Spec::Wide;
-            ++p;
-        } else if (*p == L'z' || *p == L't' || *p == L'I') {
-            spec.length = Spec::Size;
-            ++p;
-        } else if (*p == L'j') {
-            spec.length = Spec::Max;
-            ++p;
-        } else if (*p == L'L') {
-            spec.length = Spec::LongDouble;
-            ++p;
+        for (const LengthModifier& m : kLengthModifiers) {
+            const size_t n = std::wcslen(m.text);
+            if (std::wcsncmp(p, m.text, n) == 0) {
+                spec.length = m.length;
+                p += n;
+                break;
+            }
         }
         wchar_t conv = *p;
         if (conv == 0) {

@@ -56,6 +56,11 @@ TEST(Format, ProgramConventionsAndUsualConversions) {
         {L"   12", Fmt(L"%*d", 5, 12)},
         {L"narrow wide", Fmt(L"%hs %ls", "narrow", L"wide")},
         {L"(null)", Fmt(L"%s", static_cast<const wchar_t*>(nullptr))},
+        // Every length modifier, including those that begin another one.
+        {L"44 -1 4464 255", Fmt(L"%hhd %hhd %hd %hhu", 300, 255, 70000, 511)},
+        {L"-7 -3 -4 -9000000000", Fmt(L"%I32d %Id %td %jd", -7, ptrdiff_t{-3}, ptrdiff_t{-4}, intmax_t{-9000000000LL})},
+        {L"1.500000 wide w", Fmt(L"%Lf %ws %wc", 1.5L, L"wide", L'w')},
+        {L"[12345678] [       abc]", Fmt(L"[%.08d] [%10.3s]", 12345678, L"abcdef")},
         {L"100%", Fmt(L"%d%%", 100)},
         {L"", Fmt(L"%.0d", 0)},
     };
