@@ -162,6 +162,27 @@ struct FWMatchOptions {
     FWMATCH_TYPE ePresentInterval;
 };
 
+// Match options with the same rule for every setting.
+constexpr FWMatchOptions AllMatchOptions(FWMATCH_TYPE rule) {
+    FWMatchOptions matchOptions{};
+    matchOptions.eAdapterOrdinal = rule;
+    matchOptions.eDeviceType = rule;
+    matchOptions.eWindowed = rule;
+    matchOptions.eAdapterFormat = rule;
+    matchOptions.eVertexProcessing = rule;
+    matchOptions.eResolution = rule;
+    matchOptions.eBackBufferFormat = rule;
+    matchOptions.eBackBufferCount = rule;
+    matchOptions.eMultiSample = rule;
+    matchOptions.eSwapEffect = rule;
+    matchOptions.eDepthFormat = rule;
+    matchOptions.eStencilFormat = rule;
+    matchOptions.ePresentFlags = rule;
+    matchOptions.eRefreshRate = rule;
+    matchOptions.ePresentInterval = rule;
+    return matchOptions;
+}
+
 // What the matcher works on: the adapter object, the enumeration, and the
 // device windows that valid settings name (windowed / full screen).
 struct FWMatchContext {

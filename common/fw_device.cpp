@@ -11,26 +11,6 @@ namespace {
 constexpr const wchar_t* kRegistryKey = L"Software\\Trevolia\\Framework";
 constexpr const wchar_t* kSkipWarningOnREF = L"Skip Warning On REF";
 
-FWMatchOptions AllMatchOptions(FWMATCH_TYPE type) {
-    FWMatchOptions matchOptions;
-    matchOptions.eAdapterOrdinal = type;
-    matchOptions.eDeviceType = type;
-    matchOptions.eWindowed = type;
-    matchOptions.eAdapterFormat = type;
-    matchOptions.eVertexProcessing = type;
-    matchOptions.eResolution = type;
-    matchOptions.eBackBufferFormat = type;
-    matchOptions.eBackBufferCount = type;
-    matchOptions.eMultiSample = type;
-    matchOptions.eSwapEffect = type;
-    matchOptions.eDepthFormat = type;
-    matchOptions.eStencilFormat = type;
-    matchOptions.ePresentFlags = type;
-    matchOptions.eRefreshRate = type;
-    matchOptions.ePresentInterval = type;
-    return matchOptions;
-}
-
 // Resolution rule of a toggle: the size saved for the target mode, when there
 // is one.
 void SetToggleResolution(FWDeviceSettings* pSettings, FWMatchOptions* pMatchOptions) {

@@ -106,22 +106,11 @@ void FWRender3DEnvironment() {
             if (pCurrent != nullptr && FWIsWindowed()) {
                 s.GetD3D()->GetAdapterDisplayMode(pCurrent->AdapterOrdinal, &adapterDesktopDisplayMode);
                 if (pCurrent->AdapterFormat != adapterDesktopDisplayMode.Format) {
-                    FWMatchOptions matchOptions;
+                    FWMatchOptions matchOptions = AllMatchOptions(FWMT_CLOSEST_TO_INPUT);
                     matchOptions.eAdapterOrdinal = FWMT_PRESERVE_INPUT;
                     matchOptions.eDeviceType = FWMT_PRESERVE_INPUT;
                     matchOptions.eWindowed = FWMT_PRESERVE_INPUT;
                     matchOptions.eAdapterFormat = FWMT_PRESERVE_INPUT;
-                    matchOptions.eVertexProcessing = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eResolution = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eBackBufferFormat = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eBackBufferCount = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eMultiSample = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eSwapEffect = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eDepthFormat = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eStencilFormat = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.ePresentFlags = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.eRefreshRate = FWMT_CLOSEST_TO_INPUT;
-                    matchOptions.ePresentInterval = FWMT_CLOSEST_TO_INPUT;
 
                     FWDeviceSettings deviceSettings = *pCurrent;
                     deviceSettings.AdapterFormat = adapterDesktopDisplayMode.Format;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "common/device_enumeration.h"
@@ -12,10 +13,6 @@ using namespace scripted;
 constexpr FWMATCH_TYPE IGN = FWMT_IGNORE_INPUT;
 constexpr FWMATCH_TYPE PRE = FWMT_PRESERVE_INPUT;
 constexpr FWMATCH_TYPE CLO = FWMT_CLOSEST_TO_INPUT;
-
-FWMatchOptions AllRules(FWMATCH_TYPE rule) {
-    return FWMatchOptions{rule, rule, rule, rule, rule, rule, rule, rule, rule, rule, rule, rule, rule, rule, rule};
-}
 
 // Input settings: windowed or full screen at a size, everything else zero.
 FWDeviceSettings Input(bool windowed, UINT width = 0, UINT height = 0) {
@@ -73,6 +70,18 @@ protected:
     FWDeviceSettings m_out{};
 };
 
+// Every setting gets the rule: a field added to the record and missed here
+// would silently mean "ignore".
+TEST(MatchOptions, AllMatchOptionsSetsEverySetting) {
+    for (FWMATCH_TYPE rule : {IGN, PRE, CLO}) {
+        const FWMatchOptions options = AllMatchOptions(rule);
+        FWMATCH_TYPE fields[15];
+        static_assert(sizeof(options) == sizeof(fields));
+        std::memcpy(fields, &options, sizeof(fields));
+        for (FWMATCH_TYPE field : fields) EXPECT_EQ(field, rule);
+    }
+}
+
 TEST_F(MatchTest, AllIgnoreOnTheTypicalMachine) {
     Load(MakeTypicalScriptedSystem());
     // A null options record and a null input mean "ignore everything".
@@ -99,7 +108,7 @@ TEST_F(MatchTest, AllIgnoreOnTheTypicalMachine) {
 
     // The same through an explicit all-ignore record, with the input as output.
     FWDeviceSettings same = Input(false, 123, 456);
-    const FWMatchOptions ignore = AllRules(IGN);
+    const FWMatchOptions ignore = AllMatchOptions(IGN);
     ASSERT_EQ(FWFindValidDeviceSettingsIn(Context(), &same, &same, &ignore), S_OK);
     ExpectSameSettings(same, out);
 }
@@ -107,7 +116,7 @@ TEST_F(MatchTest, AllIgnoreOnTheTypicalMachine) {
 TEST_F(MatchTest, ArgumentsAndEmptyEnumeration) {
     Load(MakeTypicalScriptedSystem());
     const FWDeviceSettings in = Input(true);
-    const FWMatchOptions o = AllRules(IGN);
+    const FWMatchOptions o = AllMatchOptions(IGN);
     EXPECT_EQ(FWFindValidDeviceSettingsIn(Context(), nullptr, &in, &o), E_INVALIDARG);
     FWDeviceSettings out{};
     EXPECT_EQ(FWFindValidDeviceSettingsIn(FWMatchContext{nullptr, &m_enum, nullptr, nullptr}, &out, &in, &o),
@@ -150,7 +159,7 @@ TEST_F(MatchTest, Resolution) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eWindowed = PRE;
         o.eResolution = c.rule;
         ASSERT_EQ(Match(Input(c.windowed, c.w, c.h), o), c.hr);
@@ -169,7 +178,7 @@ TEST_F(MatchTest, PreservedResolutionSelectsTheAdapterFormatThatHasIt) {
     modes.push_back(Mode(1280, 1024, 60, D3DFMT_R5G6B5));
     s.adapters.push_back(Adapter(modes, {SameFormatDevice({D3DFMT_X8R8G8B8, D3DFMT_R5G6B5})}));
     Load(s);
-    FWMatchOptions o = AllRules(IGN);
+    FWMatchOptions o = AllMatchOptions(IGN);
     o.eResolution = PRE;
     ASSERT_EQ(Match(Input(true, 1280, 1024), o), S_OK);
     EXPECT_FALSE(m_out.pp.Windowed);
@@ -193,12 +202,12 @@ TEST_F(MatchTest, WindowedOnlyInTheDesktopFormat) {
     Load(s);
     ASSERT_NE(m_enum.GetDeviceSettingsCombo(0, D3DDEVTYPE_HAL, D3DFMT_R5G6B5, D3DFMT_R5G6B5, TRUE), nullptr);
 
-    ASSERT_EQ(Match(Input(true), AllRules(IGN)), S_OK);
+    ASSERT_EQ(Match(Input(true), AllMatchOptions(IGN)), S_OK);
     EXPECT_FALSE(m_out.pp.Windowed);
     EXPECT_EQ(m_out.pp.hDeviceWindow, kFullScreen);
     EXPECT_EQ(m_out.AdapterFormat, D3DFMT_X8R8G8B8);
 
-    FWMatchOptions o = AllRules(IGN);
+    FWMatchOptions o = AllMatchOptions(IGN);
     o.eWindowed = PRE;
     EXPECT_EQ(Match(Input(true), o), FWERR_NOCOMPATIBLEDEVICES);
 }
@@ -210,7 +219,7 @@ TEST_F(MatchTest, EqualRanksKeepTheFirstEnumerated) {
     s.adapters.push_back(Adapter(StandardModes(), {Device()}));
     s.adapters.push_back(Adapter(StandardModes(), {Device()}));
     Load(s);
-    FWMatchOptions o = AllRules(IGN);
+    FWMatchOptions o = AllMatchOptions(IGN);
     o.eAdapterOrdinal = CLO;
     FWDeviceSettings in = Input(true);
     in.AdapterOrdinal = 5;
@@ -225,7 +234,7 @@ TEST_F(MatchTest, EqualRanksKeepTheFirstEnumerated) {
     t.adapters.push_back(
         Adapter(modes, {SameFormatDevice({D3DFMT_R5G6B5, D3DFMT_X1R5G5B5})}, Mode(1024, 768, 60, D3DFMT_X8R8G8B8)));
     Load(t);
-    FWMatchOptions full = AllRules(IGN);
+    FWMatchOptions full = AllMatchOptions(IGN);
     full.eWindowed = PRE;
     full.eAdapterFormat = CLO;
     full.eBackBufferFormat = CLO;
@@ -261,7 +270,7 @@ TEST_F(MatchTest, RankingPrefersTheTarget) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eAdapterOrdinal = c.ordinalRule;
         o.eDeviceType = c.typeRule;
         FWDeviceSettings in = Input(true);
@@ -282,7 +291,7 @@ TEST_F(MatchTest, FullScreenPrefersTheDesktopFormatAndExactBackBuffer) {
                                          {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5})},
                                  Mode(1024, 768, 60, D3DFMT_R5G6B5)));
     Load(s);
-    FWMatchOptions o = AllRules(IGN);
+    FWMatchOptions o = AllMatchOptions(IGN);
     o.eWindowed = PRE;
     // A 16-bit desktop: full screen aims at X8R8G8B8 and its own back-buffer format.
     ASSERT_EQ(Match(Input(false), o), S_OK);
@@ -327,7 +336,7 @@ TEST_F(MatchTest, EveryRankingTermCounts) {
         return s;
     };
     auto none = [](FWDeviceSettings&) {};
-    const FWMatchOptions ign = AllRules(IGN);
+    const FWMatchOptions ign = AllMatchOptions(IGN);
     FWMatchOptions fullScreen = ign;
     fullScreen.eWindowed = PRE;
 
@@ -497,7 +506,7 @@ TEST_F(MatchTest, VertexProcessing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "tnl " << c.tnl << " rule " << c.rule << " in 0x" << std::hex << c.in);
         Load(c.tnl ? withTnL : withoutTnL);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eVertexProcessing = c.rule;
         FWDeviceSettings in = Input(true);
         in.BehaviorFlags = c.in;
@@ -519,7 +528,7 @@ TEST_F(MatchTest, BackBufferCount) {
     const Case cases[] = {{CLO, 0, 1}, {CLO, 1, 1}, {CLO, 3, 3}, {CLO, 5, 3}, {PRE, 5, 5}, {IGN, 5, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "rule " << c.rule << " in " << c.in);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eBackBufferCount = c.rule;
         FWDeviceSettings in = Input(true);
         in.pp.BackBufferCount = c.in;
@@ -564,7 +573,7 @@ TEST_F(MatchTest, Multisample) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eMultiSample = c.rule;
         FWDeviceSettings in = Input(true);
         in.pp.SwapEffect = c.swap;
@@ -591,7 +600,7 @@ TEST_F(MatchTest, SwapEffect) {
                           {PRE, D3DSWAPEFFECT_COPY, D3DSWAPEFFECT_COPY}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "rule " << c.rule << " in " << c.in);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eSwapEffect = c.rule;
         FWDeviceSettings in = Input(true);
         in.pp.SwapEffect = static_cast<D3DSWAPEFFECT>(c.in);
@@ -640,7 +649,7 @@ TEST_F(MatchTest, DepthStencil) {
         ScriptedSystem s;
         s.adapters.push_back(Adapter(StandardModes(), {hal}));
         Load(s);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eDepthFormat = c.depthRule;
         o.eStencilFormat = c.stencilRule;
         FWDeviceSettings in = Input(true);
@@ -670,7 +679,7 @@ TEST_F(MatchTest, PresentFlagsFollowTheDepthStencil) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "depth " << c.depth << " rule " << c.rule);
         Load(c.depth ? OneHalAdapter() : without);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.ePresentFlags = c.rule;
         FWDeviceSettings in = Input(true);
         in.pp.Flags = c.in;
@@ -712,7 +721,7 @@ TEST_F(MatchTest, RefreshRate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eWindowed = PRE;
         o.eResolution = CLO;
         o.eRefreshRate = c.rule;
@@ -743,7 +752,7 @@ TEST_F(MatchTest, PresentInterval) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FWMatchOptions o = AllRules(IGN);
+        FWMatchOptions o = AllMatchOptions(IGN);
         o.eWindowed = PRE;
         o.ePresentInterval = c.rule;
         FWDeviceSettings in = Input(c.windowed);
@@ -760,7 +769,7 @@ TEST_F(MatchTest, PresentInterval) {
 TEST_F(MatchTest, CreateDeviceAndToggleRequests) {
     Load(MakeTypicalScriptedSystem());
     // The first device: adapter 0 and windowed kept, a 640x480 client area.
-    FWMatchOptions create = AllRules(IGN);
+    FWMatchOptions create = AllMatchOptions(IGN);
     create.eAdapterOrdinal = PRE;
     create.eWindowed = PRE;
     create.eResolution = CLO;
@@ -770,7 +779,7 @@ TEST_F(MatchTest, CreateDeviceAndToggleRequests) {
     EXPECT_EQ(windowed.pp.BackBufferWidth, 640u);
 
     // Full-screen toggle without a remembered size: the desktop mode.
-    FWMatchOptions toggle = AllRules(CLO);
+    FWMatchOptions toggle = AllMatchOptions(CLO);
     toggle.eAdapterOrdinal = PRE;
     toggle.eWindowed = PRE;
     toggle.eAdapterFormat = IGN;
@@ -789,7 +798,7 @@ TEST_F(MatchTest, CreateDeviceAndToggleRequests) {
     EXPECT_EQ(m_out.pp.AutoDepthStencilFormat, D3DFMT_D32);
 
     // Switching to REF where there is none finds nothing.
-    FWMatchOptions ref = AllRules(CLO);
+    FWMatchOptions ref = AllMatchOptions(CLO);
     ref.eAdapterOrdinal = PRE;
     ref.eDeviceType = PRE;
     in = windowed;
