@@ -1,64 +1,60 @@
-// The mix and the frame move run without touching the heap. This program
-// replaces the global allocation functions to count their calls.
+// The mix and the frame move run without touching the heap, counted by the
+// test programs' replaced allocation functions (tests/support).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
+#include <cstdint>
 #include <new>
 
 #include "app/sequencer.h"
 #include "model_fixture.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-
-void* CountedAllocate(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAllocate(size); }
-void* operator new[](std::size_t size) { return CountedAllocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace model_test {
 namespace {
 
 using AllocationTest = CubeModelTest;
 
-TEST_F(AllocationTest, CountingWorks) {
-    const long before = g_allocations.load();
-    delete new int(3);
-    EXPECT_EQ(g_allocations.load() - before, 1);
+// Every form of the allocation functions is counted and its memory goes back
+// through the matching release (the sanitizer build checks the pairs).
+TEST_F(AllocationTest, CountingCoversEveryForm) {
+    constexpr std::align_val_t kAlign{64};
+    long count = 0;
+    {
+        test_support::AllocationCounter counter;
+        ::operator delete(::operator new(16));
+        ::operator delete[](::operator new[](16));
+        ::operator delete(::operator new(16, std::nothrow), std::nothrow);
+        ::operator delete[](::operator new[](16, std::nothrow), std::nothrow);
+        ::operator delete(::operator new(24), std::size_t{24});
+        ::operator delete[](::operator new[](24), std::size_t{24});
+        void* aligned = ::operator new(100, kAlign);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(aligned) % 64, 0u);
+        ::operator delete(aligned, kAlign);
+        ::operator delete[](::operator new[](100, kAlign), kAlign);
+        ::operator delete(::operator new(100, kAlign, std::nothrow), kAlign, std::nothrow);
+        ::operator delete[](::operator new[](100, kAlign, std::nothrow), kAlign, std::nothrow);
+        ::operator delete(::operator new(128, kAlign), std::size_t{128}, kAlign);
+        ::operator delete[](::operator new[](128, kAlign), std::size_t{128}, kAlign);
+        count = counter.Count();
+    }
+    EXPECT_EQ(count, 12);
 }
 
 TEST_F(AllocationTest, MixAndFrameMovesAllocateNothing) {
     // A sequence runs, so frame moves include completions, commits and the
     // sequencer starting the next turn; a mix lands in the middle.
     StartSequence(9);
-    const long before = g_allocations.load();
-    for (int frame = 0; frame < 200; ++frame) OnFrameMove(nullptr, frame / 60.0, 1.0f / 60, nullptr);
-    MixCube();
-    for (int frame = 0; frame < 200; ++frame) OnFrameMove(nullptr, frame / 60.0, 1.0f / 60, nullptr);
-    const long after = g_allocations.load();
+    long allocations = 0;
+    {
+        test_support::AllocationCounter counter;
+        for (int frame = 0; frame < 200; ++frame) OnFrameMove(nullptr, frame / 60.0, 1.0f / 60, nullptr);
+        MixCube();
+        for (int frame = 0; frame < 200; ++frame) OnFrameMove(nullptr, frame / 60.0, 1.0f / 60, nullptr);
+        allocations = counter.Count();
+    }
     const bool stillPlaying = g_bTurning;
     EXPECT_TRUE(stillPlaying);
-    EXPECT_EQ(after - before, 0);
+    EXPECT_EQ(allocations, 0);
 }
 
 }  // namespace

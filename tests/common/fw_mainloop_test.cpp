@@ -1,47 +1,10 @@
 // The main loop and its render step on a hidden window with the scripted
 // device: reproducible runs, timers, pauses, lost-device recovery, the
 // statistics strings, and no allocation per frame.
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 
 #include "fw_fixture.h"
-
-// Counts the allocations of this test program while a test asks for it. (The
-// replacement pair uses malloc and free; the compiler cannot see that they
-// match.)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-namespace {
-void* CountedAllocation(std::size_t size) noexcept {
-    if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size != 0 ? size : 1);
-}
-}  // namespace
-
-// Every plain form is replaced, so that each allocation and its release meet
-// in the same pair (the aligned forms stay the library's own).
-void* operator new(std::size_t size) {
-    if (void* p = CountedAllocation(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = CountedAllocation(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocation(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace {
 
@@ -323,12 +286,14 @@ TEST_F(FWLoopTest, RenderStepAllocatesNothing) {
     FWRender3DEnvironment();  // first step: whatever lazy set-up the layer does
     g_countedMoves = g_countedTimers = 0;
 
-    g_allocations = 0;
-    g_countAllocations = true;
-    for (int i = 0; i < 100; ++i) FWRender3DEnvironment();
-    g_countAllocations = false;
+    long allocations = 0;
+    {
+        test_support::AllocationCounter counter;
+        for (int i = 0; i < 100; ++i) FWRender3DEnvironment();
+        allocations = counter.Count();
+    }
 
-    EXPECT_EQ(g_allocations.load(), 0);
+    EXPECT_EQ(allocations, 0);
     EXPECT_EQ(g_countedMoves, 100);
     EXPECT_GT(g_countedTimers, 20) << "the timer ran during the counted steps";
 }

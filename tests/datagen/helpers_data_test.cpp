@@ -10,10 +10,8 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -21,39 +19,12 @@
 #include "platform/d3dx.h"
 #include "platform/d3dx_fixture.h"
 #include "platform/system.h"
+#include "support/allocation_counter.h"
 #include "tools/datagen/cubelet.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_SIMD
 #include <stb/stb_image_write.h>
-
-// Allocation counting for the frame test: every allocation of the program
-// goes through these while the test runs.
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-void* Allocate(std::size_t size) {
-    if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-__attribute__((noinline)) void* operator new(std::size_t size) {
-    if (void* p = Allocate(size)) return p;
-    throw std::bad_alloc();
-}
-__attribute__((noinline)) void* operator new[](std::size_t size) {
-    if (void* p = Allocate(size)) return p;
-    throw std::bad_alloc();
-}
-__attribute__((noinline)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-__attribute__((noinline)) void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -354,17 +325,21 @@ TEST_F(SceneData, AFrameDrawsTheCubeAndTheTextAndAllocatesNothingOnceWarm) {
     Scene scene;
     ASSERT_EQ(scene.Load(device, kWidth, kHeight), S_OK);
     EXPECT_EQ(scene.Render(device, kWidth, kHeight), 0);  // warm: glyphs, buffers, programs
-    g_allocations = 0;
-    g_counting = true;
-    ::operator delete(::operator new(16));
-    g_counting = false;
-    ASSERT_EQ(g_allocations.load(), 1) << "the counting allocator is in place";
-    g_allocations = 0;
-    g_counting = true;
-    const int failures = scene.Render(device, kWidth, kHeight);
-    g_counting = false;
+    long allocations = 0;
+    int failures = 0;
+    {
+        test_support::AllocationCounter counter;
+        ::operator delete(::operator new(16));
+        allocations = counter.Count();
+    }
+    ASSERT_EQ(allocations, 1) << "the counting allocator is in place";
+    {
+        test_support::AllocationCounter counter;
+        failures = scene.Render(device, kWidth, kHeight);
+        allocations = counter.Count();
+    }
     EXPECT_EQ(failures, 0);
-    EXPECT_EQ(g_allocations.load(), 0) << "allocations in one frame";
+    EXPECT_EQ(allocations, 0) << "allocations in one frame";
     Read();
     // The cube stands in the middle, showing its front (green), right side
     // (red) and top (white) stickers on the blue-grey background.

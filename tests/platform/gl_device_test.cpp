@@ -5,10 +5,7 @@
 
 #include <SDL2/SDL.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -16,37 +13,7 @@
 #include "platform/gl_device.h"
 #include "platform/window.h"
 #include "platform/window_sdl.h"
-
-// Counts the program's allocations while a test asks for it.
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<int> g_allocations{0};
-}  // namespace
-
-// Every plain form is replaced, so each new meets its own delete.
-namespace {
-__attribute__((noinline)) void* CountedAlloc(size_t size) noexcept {
-    if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-}  // namespace
-
-void* operator new(size_t size) {
-    if (void* p = CountedAlloc(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) {
-    if (void* p = CountedAlloc(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p, size_t) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace {
 
@@ -821,11 +788,13 @@ TEST_F(GlDeviceTest, FramesAllocateNothing) {
         device->Present(nullptr, nullptr, nullptr, nullptr);
     };
     for (int i = 0; i < 3; ++i) frame();
-    g_allocations = 0;
-    g_countAllocations = true;
-    for (int i = 0; i < 20; ++i) frame();
-    g_countAllocations = false;
-    EXPECT_EQ(g_allocations.load(), 0);
+    long allocations = 0;
+    {
+        test_support::AllocationCounter counter;
+        for (int i = 0; i < 20; ++i) frame();
+        allocations = counter.Count();
+    }
+    EXPECT_EQ(allocations, 0);
     vb->Release();
     block->Release();
     tex->Release();
