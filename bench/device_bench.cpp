@@ -12,8 +12,7 @@
 
 #include "platform/device.h"
 #include "platform/gl_device.h"
-#include "platform/window.h"
-#include "platform/window_sdl.h"
+#include "support/hidden_device.h"
 
 namespace {
 
@@ -23,51 +22,10 @@ struct TlVertex {
     float u, v;
 };
 
-// A hidden window with a device whose back buffer is width x height.
-struct DeviceOnWindow {
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-
-    DeviceOnWindow(UINT width, UINT height) {
-        PlatformUseScriptedSystem(nullptr);
-        if (!PlatformInitVideo()) return;
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &DefWindowProcW;
-        wc.lpszClassName = L"TrevoliaDeviceBench";
-        RegisterClassW(&wc);
-        RECT r = {0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height)};
-        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, false);
-        window = CreateWindowW(L"TrevoliaDeviceBench", L"Device benchmark", WS_OVERLAPPEDWINDOW, 0, 0,
-                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!window || !d3d) return;
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = width;
-        pp.BackBufferHeight = height;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device);
-    }
-    ~DeviceOnWindow() {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        if (window) DestroyWindow(window);
-    }
-    // Waits until the GPU has done everything asked so far.
-    void Finish() {
-        if (GlMakeCurrent(device)) glapi::glFinish();
-    }
-};
+using test_support::HiddenDevice;
 
 void BM_ClearPresent640x480(benchmark::State& state) {
-    DeviceOnWindow f(640, 480);
+    HiddenDevice f(640, 480);
     if (!f.device) {
         state.SkipWithError("no OpenGL device");
         return;
@@ -83,7 +41,7 @@ BENCHMARK(BM_ClearPresent640x480)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The GUI's kind: blended quads from memory, every other one textured.
 void BM_200PretransformedQuads(benchmark::State& state) {
-    DeviceOnWindow f(640, 480);
+    HiddenDevice f(640, 480);
     if (!f.device) {
         state.SkipWithError("no OpenGL device");
         return;
@@ -120,7 +78,7 @@ BENCHMARK(BM_200PretransformedQuads)->Unit(benchmark::kMicrosecond)->UseRealTime
 // The mesh kind: a 12-triangle cube drawn 200 times from buffers with a user
 // program, a matrix set between draws.
 void BM_200IndexedMeshDraws(benchmark::State& state) {
-    DeviceOnWindow f(640, 480);
+    HiddenDevice f(640, 480);
     if (!f.device || !GlMakeCurrent(f.device)) {
         state.SkipWithError("no OpenGL device");
         return;

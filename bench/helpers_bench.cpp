@@ -12,8 +12,7 @@
 #include "platform/d3dx.h"
 #include "platform/gl_device.h"
 #include "platform/system.h"
-#include "platform/window.h"
-#include "platform/window_sdl.h"
+#include "support/hidden_device.h"
 
 namespace {
 
@@ -33,49 +32,12 @@ std::wstring CubeletPath(int k) {
 }
 
 // A hidden 640 x 480 window with a device, in a scene.
-struct Bench {
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-
-    Bench() {
-        PlatformUseScriptedSystem(nullptr);
-        if (!PlatformInitVideo()) return;
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &DefWindowProcW;
-        wc.lpszClassName = L"TrevoliaHelpersBench";
-        RegisterClassW(&wc);
-        RECT r = {0, 0, 640, 480};
-        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, false);
-        window = CreateWindowW(L"TrevoliaHelpersBench", L"Helpers benchmark", WS_OVERLAPPEDWINDOW, 0, 0,
-                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!window || !d3d) return;
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device)))
-            device = nullptr;
+struct Bench : test_support::HiddenDevice {
+    Bench() : HiddenDevice(640, 480) {
         if (device) device->BeginScene();
     }
     ~Bench() {
-        if (device) {
-            device->EndScene();
-            device->Release();
-        }
-        if (d3d) d3d->Release();
-        if (window) DestroyWindow(window);
-    }
-    void Finish() {
-        if (GlMakeCurrent(device)) glapi::glFinish();
+        if (device) device->EndScene();
     }
 };
 

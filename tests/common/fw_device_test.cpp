@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fw_fixture.h"
+#include "support/hidden_device.h"
 
 namespace {
 
@@ -447,14 +448,7 @@ TEST_F(FWDeviceTest, AdoptedDeviceBecomesTheFrameworksDevice) {
     ASSERT_EQ(FWCreateWindow(L"Adopt"), S_OK);
     EXPECT_EQ(FWSetDevice(nullptr), E_INVALIDARG);
 
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = FWGetHWNDFocus();
-    pp.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS pp = test_support::WindowedPresentParameters(640, 480, FWGetHWNDFocus());
     IDirect3DDevice9* pDevice = nullptr;
     ASSERT_EQ(FWGetD3DObject()->CreateDevice(0, D3DDEVTYPE_HAL, FWGetHWNDFocus(), D3DCREATE_HARDWARE_VERTEXPROCESSING,
                                              &pp, &pDevice),

@@ -13,6 +13,7 @@
 #include "platform/device.h"
 #include "platform/window.h"
 #include "platform/window_sdl.h"
+#include "support/hidden_device.h"
 
 struct Rgb {
     int r, g, b;
@@ -26,28 +27,11 @@ protected:
     void SetUp() override {
         PlatformUseScriptedSystem(nullptr);
         ASSERT_TRUE(PlatformInitVideo());
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &DefWindowProcW;
-        wc.lpszClassName = L"TrevoliaHelpersTest";
-        RegisterClassW(&wc);  // may exist from an earlier test
-        RECT r = {0, 0, kWidth, kHeight};
-        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, false);
-        window = CreateWindowW(L"TrevoliaHelpersTest", L"Helpers test", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
-                               r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+        window = test_support::MakeHiddenWindow(kWidth, kHeight);
         ASSERT_NE(window, nullptr);
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         if (!d3d) GTEST_SKIP() << "no OpenGL 3.3 on this display";
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = kWidth;
-        pp.BackBufferHeight = kHeight;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        D3DPRESENT_PARAMETERS pp = test_support::WindowedPresentParameters(kWidth, kHeight, window);
         ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
                   S_OK);
         ASSERT_EQ(device->BeginScene(), S_OK);
@@ -119,15 +103,7 @@ protected:
         PlatformUseScriptedSystem(&sys);
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+        D3DPRESENT_PARAMETERS pp = test_support::WindowedPresentParameters(640, 480, nullptr);
         ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
                   S_OK);
         ASSERT_EQ(device->BeginScene(), S_OK);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "support/hidden_device.h"
 
 namespace {
 
@@ -62,16 +63,8 @@ protected:
     }
 
     static D3DPRESENT_PARAMETERS Windowed(UINT w, UINT h, bool depth = true) {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = w;
-        pp.BackBufferHeight = h;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
+        D3DPRESENT_PARAMETERS pp = test_support::WindowedPresentParameters(w, h, nullptr);
         pp.EnableAutoDepthStencil = depth ? TRUE : FALSE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
         return pp;
     }
 

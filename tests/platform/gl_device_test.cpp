@@ -14,29 +14,12 @@
 #include "platform/window.h"
 #include "platform/window_sdl.h"
 #include "support/allocation_counter.h"
+#include "support/hidden_device.h"
 
 namespace {
 
-// A hidden window with the given client size.
-HWND TestMakeWindow(int width, int height) {
-    if (!PlatformInitVideo()) return nullptr;
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = &DefWindowProcW;
-    wc.lpszClassName = L"TrevoliaDeviceTest";
-    RegisterClassW(&wc);  // may exist from an earlier test
-    RECT r = {0, 0, width, height};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, false);
-    return CreateWindowW(L"TrevoliaDeviceTest", L"Device test", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
-                         r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-}
-
-void TestResizeWindow(HWND window, int width, int height) {
-    RECT r = {0, 0, width, height};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, false);
-    SetWindowPos(window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
-}
-
-void TestDestroyWindow(HWND window) { DestroyWindow(window); }
+using test_support::MakeHiddenWindow;
+using test_support::ResizeHiddenWindow;
 
 struct TlVertex {
     float x, y, z, rhw;
@@ -53,7 +36,7 @@ class GlDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         PlatformUseScriptedSystem(nullptr);
-        window = TestMakeWindow(64, 48);
+        window = MakeHiddenWindow(64, 48);
         ASSERT_NE(window, nullptr);
         RECT client;
         ASSERT_TRUE(GetClientRect(window, &client));
@@ -68,23 +51,10 @@ protected:
         if (d3d) {
             EXPECT_EQ(d3d->Release(), 0u);
         }
-        if (window) TestDestroyWindow(window);
+        if (window) DestroyWindow(window);
     }
 
-    D3DPRESENT_PARAMETERS Params(UINT w, UINT h) {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = w;
-        pp.BackBufferHeight = h;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        return pp;
-    }
+    D3DPRESENT_PARAMETERS Params(UINT w, UINT h) { return test_support::WindowedPresentParameters(w, h, window); }
 
     HRESULT Create(D3DPRESENT_PARAMETERS* pp) {
         return d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, pp, &device);
@@ -388,12 +358,12 @@ TEST_F(GlDeviceTest, ResetToAnotherSizeKeepsManagedTextures) {
 }
 
 TEST_F(GlDeviceTest, ZeroSizesTakeTheClientSize) {
-    TestResizeWindow(window, 100, 70);
+    ResizeHiddenWindow(window, 100, 70);
     D3DPRESENT_PARAMETERS pp = Params(0, 0);
     ASSERT_EQ(Create(&pp), S_OK);
     EXPECT_EQ(pp.BackBufferWidth, 100u);
     EXPECT_EQ(pp.BackBufferHeight, 70u);
-    TestResizeWindow(window, 120, 90);
+    ResizeHiddenWindow(window, 120, 90);
     D3DPRESENT_PARAMETERS again = Params(0, 0);
     ASSERT_EQ(device->Reset(&again), S_OK);
     EXPECT_EQ(again.BackBufferWidth, 120u);
@@ -572,7 +542,7 @@ TEST_F(GlDeviceTest, ReferencesCursorAndMarkers) {
 
 TEST_F(GlDeviceTest, DeviceOutlivingItsWindowFailsSafely) {
     Create();
-    TestDestroyWindow(window);
+    DestroyWindow(window);
     window = nullptr;
     EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
