@@ -8,28 +8,21 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/d3dx.h"
 #include "platform/gl_device.h"
 #include "platform/system.h"
 #include "support/hidden_device.h"
+#include "support/scene_data.h"
+#include "tools/datagen/cubelet.h"
 
 namespace {
 
-const D3DVERTEXELEMENT9 kSceneDecl[] = {
-    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-    {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
+using test_support::DataPath;
+using test_support::LoadSceneMesh;
 
-std::wstring DataPath(const std::string& name) { return Utf8ToWide(std::string(TREVOLIA_DATA_DIR) + "/" + name); }
-
-std::wstring CubeletPath(int k) {
-    static const int kCodes[26] = {111, 112, 113, 121, 122, 123, 131, 132, 133, 211, 212, 213, 221,
-                                   223, 231, 232, 233, 311, 312, 313, 321, 322, 323, 331, 332, 333};
-    return DataPath("c" + std::to_string(kCodes[k]) + ".x");
-}
+std::wstring CubeletPath(int k) { return DataPath(datagen::CubeletFileName(datagen::CubeletCodes()[k])); }
 
 // A hidden 640 x 480 window with a device, in a scene.
 struct Bench : test_support::HiddenDevice {
@@ -40,26 +33,6 @@ struct Bench : test_support::HiddenDevice {
         if (device) device->EndScene();
     }
 };
-
-// Loads cubelet k as the mesh class does; materials into *count.
-HRESULT LoadCubelet(IDirect3DDevice9* device, int k, ID3DXMesh** scene, D3DMATERIAL9* materials, DWORD* count) {
-    ID3DXMesh* mesh = nullptr;
-    ID3DXBuffer *adjacency = nullptr, *buffer = nullptr;
-    HRESULT hr = D3DXLoadMeshFromX(CubeletPath(k).c_str(), D3DXMESH_MANAGED, device, &adjacency, &buffer, nullptr,
-                                   count, &mesh);
-    if (FAILED(hr)) return hr;
-    hr = mesh->OptimizeInplace(D3DXMESHOPT_COMPACT | D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_VERTEXCACHE,
-                               static_cast<const DWORD*>(adjacency->GetBufferPointer()), nullptr, nullptr, nullptr);
-    if (SUCCEEDED(hr)) hr = mesh->CloneMesh(mesh->GetOptions(), kSceneDecl, device, scene);
-    if (SUCCEEDED(hr) && materials) {
-        const auto* m = static_cast<const D3DXMATERIAL*>(buffer->GetBufferPointer());
-        for (DWORD j = 0; j < *count && j < 8; ++j) materials[j] = m[j].MatD3D;
-    }
-    adjacency->Release();
-    buffer->Release();
-    mesh->Release();
-    return hr;
-}
 
 void BM_LoadCubeletMeshes(benchmark::State& state) {
     Bench b;
@@ -72,8 +45,7 @@ void BM_LoadCubeletMeshes(benchmark::State& state) {
         faces = 0;
         for (int k = 0; k < 26; ++k) {
             ID3DXMesh* mesh = nullptr;
-            DWORD count = 0;
-            if (FAILED(LoadCubelet(b.device, k, &mesh, nullptr, &count))) {
+            if (FAILED(LoadSceneMesh(b.device, CubeletPath(k), &mesh, nullptr))) {
                 state.SkipWithError("a cubelet did not load (is the Data folder built?)");
                 return;
             }
@@ -92,10 +64,9 @@ void BM_FrameOf26CubeletsThroughTheEffect(benchmark::State& state) {
         return;
     }
     ID3DXMesh* meshes[26] = {};
-    D3DMATERIAL9 materials[26][8];
-    DWORD counts[26];
+    std::vector<D3DMATERIAL9> materials[26];
     for (int k = 0; k < 26; ++k)
-        if (FAILED(LoadCubelet(b.device, k, &meshes[k], materials[k], &counts[k]))) {
+        if (FAILED(LoadSceneMesh(b.device, CubeletPath(k), &meshes[k], &materials[k]))) {
             state.SkipWithError("a cubelet did not load");
             return;
         }
@@ -128,7 +99,7 @@ void BM_FrameOf26CubeletsThroughTheEffect(benchmark::State& state) {
             effect->SetVector("g_vLightAmbient", &grey);
             for (int k = 0; k < 26; ++k) {
                 effect->SetMatrix("g_mWorldView", &identity);
-                for (DWORD j = 0; j < counts[k]; ++j) {
+                for (DWORD j = 0; j < materials[k].size(); ++j) {
                     const D3DCOLORVALUE& d = materials[k][j].Diffuse;
                     const D3DXVECTOR4 colour(0.9f * d.r, 0.9f * d.g, 0.9f * d.b, d.a);
                     effect->SetVector("g_vMaterial", &colour);

@@ -9,15 +9,11 @@
 
 #include "platform/mesh_data.h"
 #include "platform/xfile.h"
+#include "support/scene_layout.h"
 
 namespace {
 
-const D3DVERTEXELEMENT9 kSceneDecl[] = {
-    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-    {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
+using test_support::kSceneDecl;
 
 // A cubelet: a box whose six sides are n x n grids of quads (2 n^2 triangles
 // per side), one material and one normal per side, texture coordinates, in a

@@ -8,15 +8,9 @@
 
 #include "platform/mesh_data.h"
 #include "platform/xfile.h"
+#include "support/scene_layout.h"
 
-namespace {
-const D3DVERTEXELEMENT9 kSceneDecl[] = {
-    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-    {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
-}  // namespace
+using test_support::kSceneDecl;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     XFile file;

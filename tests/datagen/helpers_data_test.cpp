@@ -20,6 +20,7 @@
 #include "platform/d3dx_fixture.h"
 #include "platform/system.h"
 #include "support/allocation_counter.h"
+#include "support/scene_data.h"
 #include "tools/datagen/cubelet.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -28,14 +29,7 @@
 
 namespace {
 
-const D3DVERTEXELEMENT9 kSceneDecl[] = {
-    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-    {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
-
-std::wstring DataPath(const std::string& name) { return Utf8ToWide(std::string(TREVOLIA_DATA_DIR) + "/" + name); }
+using test_support::DataPath;
 
 D3DMATERIAL9 Expected(int code, int j) {
     const datagen::XMaterial m = datagen::CubeletMaterial(code, j);
@@ -47,30 +41,9 @@ D3DMATERIAL9 Expected(int code, int j) {
     return out;
 }
 
-// Loads a cubelet as the mesh class does: load, optimise in place with the
-// adjacency, convert to the scene layout (computing normals the file lacks).
+// Loads a cubelet as the mesh class does.
 HRESULT LoadCubelet(IDirect3DDevice9* device, int code, ID3DXMesh** scene, std::vector<D3DMATERIAL9>* materials) {
-    ID3DXMesh* mesh = nullptr;
-    ID3DXBuffer *adjacency = nullptr, *buffer = nullptr;
-    DWORD count = 0;
-    const std::wstring path = DataPath(datagen::CubeletFileName(code));
-    HRESULT hr = D3DXLoadMeshFromX(path.c_str(), D3DXMESH_MANAGED, device, &adjacency, &buffer, nullptr, &count, &mesh);
-    if (FAILED(hr)) return hr;
-    hr = mesh->OptimizeInplace(D3DXMESHOPT_COMPACT | D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_VERTEXCACHE,
-                               static_cast<const DWORD*>(adjacency->GetBufferPointer()), nullptr, nullptr, nullptr);
-    if (SUCCEEDED(hr)) {
-        materials->clear();
-        const auto* m = static_cast<const D3DXMATERIAL*>(buffer->GetBufferPointer());
-        for (DWORD j = 0; j < count; ++j) materials->push_back(m[j].MatD3D);
-        D3DVERTEXELEMENT9 old[MAX_FVF_DECL_SIZE];
-        mesh->GetDeclaration(old);
-        hr = mesh->CloneMesh(mesh->GetOptions(), kSceneDecl, device, scene);
-        if (SUCCEEDED(hr) && !DeclFind(old, D3DDECLUSAGE_NORMAL)) hr = D3DXComputeNormals(*scene, nullptr);
-    }
-    adjacency->Release();
-    buffer->Release();
-    mesh->Release();
-    return hr;
+    return test_support::LoadSceneMesh(device, DataPath(datagen::CubeletFileName(code)), scene, materials);
 }
 
 using CubeletData = ScriptedHelpersTest;

@@ -15,6 +15,7 @@
 #include "platform/d3dx_effect.h"
 #include "platform/d3dx_mesh.h"
 #include "platform/system.h"
+#include "support/scene_layout.h"
 
 namespace {
 
@@ -89,12 +90,7 @@ void main() { out_Color = g_vColor; }
 technique Flat { pass P { vertex = VS; fragment = PS; CullMode = NONE; ZEnable = FALSE; } }
 )FX";
 
-const D3DVERTEXELEMENT9 kSceneDecl[] = {
-    {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-    {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-    {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END(),
-};
+using test_support::kSceneDecl;
 
 struct SceneVertex {
     float px, py, pz, nx, ny, nz, u, v;
