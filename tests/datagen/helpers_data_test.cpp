@@ -17,9 +17,9 @@
 
 #include "common/default_control_image.h"
 #include "platform/d3dx.h"
-#include "platform/d3dx_fixture.h"
 #include "platform/system.h"
 #include "support/allocation_counter.h"
+#include "support/d3dx_fixture.h"
 #include "support/scene_data.h"
 #include "tools/datagen/cubelet.h"
 

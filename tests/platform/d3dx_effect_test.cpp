@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
-#include "d3dx_fixture.h"
 #include "platform/d3dx_effect.h"
 #include "platform/d3dx_mesh.h"
 #include "platform/system.h"
+#include "support/d3dx_fixture.h"
 
 namespace {
 

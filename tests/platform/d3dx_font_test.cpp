@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "d3dx_fixture.h"
 #include "platform/d3dx_font.h"
 #include "platform/d3dx_sprite.h"
+#include "support/d3dx_fixture.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "d3dx_fixture.h"
 #include "platform/d3dx_effect.h"
 #include "platform/d3dx_mesh.h"
 #include "platform/system.h"
+#include "support/d3dx_fixture.h"
 #include "support/scene_layout.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "d3dx_fixture.h"
 #include "platform/d3dx_sprite.h"
+#include "support/d3dx_fixture.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "d3dx_fixture.h"
 #include "platform/d3dx_sprite.h"
 #include "platform/d3dx_texture.h"
 #include "platform/image.h"
 #include "platform/system.h"
+#include "support/d3dx_fixture.h"
 
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>  // the implementation is in image_test.cpp

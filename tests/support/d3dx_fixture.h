@@ -1,6 +1,6 @@
-// Fixtures of the helper library's tests: the OpenGL device on a hidden
-// window, with what was drawn read back (top-left origin), and a scripted
-// device that counts draws.
+// Fixtures of the helper library's tests and of the generated-data tests:
+// the OpenGL device on a hidden window, with what was drawn read back
+// (top-left origin), and a scripted device that counts draws.
 #pragma once
 
 #include <gtest/gtest.h>
