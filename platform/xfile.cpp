@@ -268,6 +268,19 @@ private:
         if (count * itemNumbers > m_lex.Remaining())
             throw ParseError{line, std::string(what) + " count " + std::to_string(count) + " exceeds the data in the file"};
     }
+    // The next data object inside a block, into *t; false at the '}' that
+    // closes the block. References ("{ Name }") among them are skipped.
+    bool NextChild(const char* where, Token* t) {
+        for (;;) {
+            *t = NextSkippingSeparators();
+            if (t->kind == Tok::RBrace) return false;
+            if (t->kind != Tok::LBrace) break;
+            SkipBody(*t);
+        }
+        if (t->kind != Tok::Name)
+            Fail(*t, std::string("expected a data object or '}' in ") + where + ", found " + t->Text());
+        return true;
+    }
     void CloseObject(const char* what) {
         Token t = NextSkippingSeparators();
         if (t.kind != Tok::RBrace) Fail(t, std::string("expected '}' to end ") + what + ", found " + t.Text());
@@ -295,14 +308,7 @@ private:
         size_t firstMesh = m_out->meshes.size();
         D3DXMATRIX local;
         D3DXMatrixIdentity(&local);
-        for (;;) {
-            Token t = NextSkippingSeparators();
-            if (t.kind == Tok::RBrace) break;
-            if (t.kind == Tok::LBrace) {
-                SkipBody(t);
-                continue;
-            }
-            if (t.kind != Tok::Name) Fail(t, "expected a data object or '}' in a frame, found " + t.Text());
+        for (Token t; NextChild("a frame", &t);) {
             if (t.Is("FrameTransformMatrix")) {
                 ObjectHeader(t);
                 for (int i = 0; i < 16; ++i) local.m[i / 4][i % 4] = Float("a matrix element");
@@ -368,14 +374,7 @@ private:
         }
 
         bool haveNormals = false, haveTexCoords = false, haveMaterials = false;
-        for (;;) {
-            Token t = NextSkippingSeparators();
-            if (t.kind == Tok::RBrace) break;
-            if (t.kind == Tok::LBrace) {
-                SkipBody(t);
-                continue;
-            }
-            if (t.kind != Tok::Name) Fail(t, "expected a data object or '}' in a mesh, found " + t.Text());
+        for (Token t; NextChild("a mesh", &t);) {
             if (t.Is("MeshNormals")) {
                 if (haveNormals) Fail(t, "a second MeshNormals in one mesh");
                 haveNormals = true;
@@ -517,14 +516,7 @@ private:
         d.Emissive.b = Float("the emissive colour");
         d.Emissive.a = 1.0f;
         d.Ambient = D3DCOLORVALUE{0, 0, 0, 0};
-        for (;;) {
-            Token t = NextSkippingSeparators();
-            if (t.kind == Tok::RBrace) break;
-            if (t.kind == Tok::LBrace) {
-                SkipBody(t);
-                continue;
-            }
-            if (t.kind != Tok::Name) Fail(t, "expected a data object or '}' in a material, found " + t.Text());
+        for (Token t; NextChild("a material", &t);) {
             if (t.IsNoCase("TextureFilename")) {
                 ObjectHeader(t);
                 Token s = NextSkippingSeparators();

@@ -263,6 +263,12 @@ TEST(XFile, MalformedFilesFailWithALineNumber) {
         {"texture coordinate count", kHead + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n MeshTextureCoords {\n 2; 0;0;, 1;1;; } }\n",
          4, "2 texture coordinates"},
         {"stray token", kHead + "\n\n}\n", 4, "expected a template"},
+        {"number among a frame's objects", kHead + "Frame {\n { Ref }\n 5; }\n", 4,
+         "expected a data object or '}' in a frame, found '5'"},
+        {"number among a mesh's objects", kHead + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n 7; }\n", 3,
+         "expected a data object or '}' in a mesh, found '7'"},
+        {"string among a material's objects", kHead + "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;;\n \"x\" }\n", 3,
+         "expected a data object or '}' in a material, found '\"x\"'"},
         {"frames nested too deeply", kHead + Repeat("Frame {\n", 200),
          0, "too deeply"},
     };
