@@ -322,7 +322,12 @@ HRESULT StringCchPrintfW(wchar_t* dest, size_t size, const wchar_t* format, ...)
     return hr;
 }
 
-HRESULT StringCchCopyNW(wchar_t* dest, size_t size, const wchar_t* source, size_t count) {
+namespace {
+
+// At most count characters of source into dest, always terminated; the
+// narrow and wide copies are the same.
+template <class Char>
+HRESULT CopyBounded(Char* dest, size_t size, const Char* source, size_t count) {
     if (dest == nullptr || size == 0 || size > kMaxCch) return kInvalid;
     if (source == nullptr) {
         dest[0] = 0;
@@ -338,6 +343,12 @@ HRESULT StringCchCopyNW(wchar_t* dest, size_t size, const wchar_t* source, size_
     }
     dest[i] = 0;
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT StringCchCopyNW(wchar_t* dest, size_t size, const wchar_t* source, size_t count) {
+    return CopyBounded(dest, size, source, count);
 }
 
 HRESULT StringCchCopyW(wchar_t* dest, size_t size, const wchar_t* source) {
@@ -363,21 +374,7 @@ HRESULT StringCchLengthW(const wchar_t* text, size_t max, size_t* length) {
 }
 
 HRESULT StringCchCopyA(char* dest, size_t size, const char* source) {
-    if (dest == nullptr || size == 0 || size > kMaxCch) return kInvalid;
-    if (source == nullptr) {
-        dest[0] = 0;
-        return kInvalid;
-    }
-    size_t i = 0;
-    for (; source[i] != 0; ++i) {
-        if (i + 1 >= size) {
-            dest[i] = 0;
-            return STRSAFE_E_INSUFFICIENT_BUFFER;
-        }
-        dest[i] = source[i];
-    }
-    dest[i] = 0;
-    return S_OK;
+    return CopyBounded(dest, size, source, static_cast<size_t>(-1));
 }
 
 int wcsnicmp_portable(const wchar_t* a, const wchar_t* b, size_t count) {
