@@ -13,6 +13,7 @@
 #include "platform/device.h"
 #include "platform/gl_device.h"
 #include "support/hidden_device.h"
+#include "support/scene_layout.h"
 
 namespace {
 
@@ -129,14 +130,8 @@ void BM_200IndexedMeshDraws(benchmark::State& state) {
     ib->Lock(0, 0, &bits, 0);
     std::memcpy(bits, indices, sizeof(indices));
     ib->Unlock();
-    const D3DVERTEXELEMENT9 elements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-        {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-        {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-        D3DDECL_END(),
-    };
     IDirect3DVertexDeclaration9* decl = nullptr;
-    d->CreateVertexDeclaration(elements, &decl);
+    d->CreateVertexDeclaration(test_support::kSceneDecl, &decl);
     d->SetVertexDeclaration(decl);
     d->SetStreamSource(0, vb, 0, sizeof(V));
     d->SetIndices(ib);

@@ -9,6 +9,7 @@
 
 #include "platform/device.h"
 #include "support/hidden_device.h"
+#include "support/scene_layout.h"
 
 namespace {
 
@@ -574,14 +575,8 @@ TEST_F(ScriptedTest, TexturesLockLevelsAndRects) {
 TEST_F(ScriptedTest, VertexDeclarationsAndDrawing) {
     IDirect3DDevice9* device = MakeDevice(Windowed(64, 64));
     ASSERT_NE(device, nullptr);
-    const D3DVERTEXELEMENT9 elements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-        {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
-        {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-        D3DDECL_END(),
-    };
     IDirect3DVertexDeclaration9* decl = nullptr;
-    ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), S_OK);
+    ASSERT_EQ(device->CreateVertexDeclaration(test_support::kSceneDecl, &decl), S_OK);
     D3DVERTEXELEMENT9 back[MAXD3DDECLLENGTH];
     UINT count = 0;
     ASSERT_EQ(decl->GetDeclaration(back, &count), S_OK);
