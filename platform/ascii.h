@@ -1,6 +1,7 @@
 // ASCII text helpers shared by the parsers and the device enumeration.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // True when a and b hold the same bytes, with the letters A-Z and a-z compared
@@ -14,4 +15,14 @@ constexpr bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
         if (x != y) return false;
     }
     return true;
+}
+
+// A token for an error message: in single quotes, cut after 40 bytes with
+// "..." ("'abc'", "'0123...'").
+inline std::string QuotedExcerpt(std::string_view text) {
+    constexpr size_t kMax = 40;
+    std::string out = "'";
+    out.append(text.substr(0, kMax));
+    if (text.size() > kMax) out += "...";
+    return out + "'";
 }

@@ -20,11 +20,7 @@ struct Token {
     std::string text;
     int line = 0;
 
-    std::string Describe() const {
-        if (kind == Tok::End) return "end of file";
-        std::string t = text.size() > 40 ? text.substr(0, 40) + "..." : text;
-        return "'" + t + "'";
-    }
+    std::string Describe() const { return kind == Tok::End ? "end of file" : QuotedExcerpt(text); }
 };
 
 bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }

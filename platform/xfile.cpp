@@ -32,10 +32,7 @@ struct Token {
     int line = 0;
 
     std::string Text() const {
-        if (kind == Tok::End) return "end of file";
-        std::string t(begin, length > 40 ? 40 : length);
-        if (length > 40) t += "...";
-        return "'" + t + "'";
+        return kind == Tok::End ? "end of file" : QuotedExcerpt(std::string_view(begin, length));
     }
     bool Is(const char* word) const { return kind == Tok::Name && length == std::strlen(word) && std::memcmp(begin, word, length) == 0; }
     bool IsNoCase(const char* word) const {

@@ -35,4 +35,12 @@ TEST(EqualIgnoringAsciiCase, ComparesTheWholeViewIncludingNulBytes) {
     EXPECT_TRUE(EqualIgnoringAsciiCase(std::string_view("AB\0c", 4), std::string_view("ab\0C", 4)));
 }
 
+TEST(QuotedExcerpt, QuotesAndCutsAfterFortyBytes) {
+    const std::string forty(40, 'x');
+    EXPECT_EQ(QuotedExcerpt("abc"), "'abc'");
+    EXPECT_EQ(QuotedExcerpt(""), "''");
+    EXPECT_EQ(QuotedExcerpt(forty), "'" + forty + "'");
+    EXPECT_EQ(QuotedExcerpt(forty + "yz"), "'" + forty + "...'");
+}
+
 }  // namespace
