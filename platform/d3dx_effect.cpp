@@ -164,12 +164,7 @@ public:
     // Builds everything from the parsed file; on failure *error says why.
     HRESULT Build(const EffectFile& file, const std::string& defines, const std::string& source, std::string* error);
 
-    HRESULT GetDevice(IDirect3DDevice9** device) override {
-        if (!device) return D3DERR_INVALIDCALL;
-        m_device->AddRef();
-        *device = m_device;
-        return S_OK;
-    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return ReferenceDeviceTo(m_device, device); }
     HRESULT GetDesc(D3DXEFFECT_DESC* desc) override {
         if (!desc) return D3DERR_INVALIDCALL;
         desc->Parameters = static_cast<UINT>(m_params.size());

@@ -151,12 +151,7 @@ public:
 
     HRESULT Init(const D3DXFONT_DESCW& desc, const std::string& family, const FontFaceMatch& match);
 
-    HRESULT GetDevice(IDirect3DDevice9** device) override {
-        if (!device) return D3DERR_INVALIDCALL;
-        m_device->AddRef();
-        *device = m_device;
-        return S_OK;
-    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return ReferenceDeviceTo(m_device, device); }
     HRESULT GetDescW(D3DXFONT_DESCW* desc) override {
         if (!desc) return D3DERR_INVALIDCALL;
         *desc = m_desc;

@@ -36,12 +36,7 @@ public:
     // After the vertices changed in memory.
     HRESULT UploadVertices() { return m_vb ? Upload(m_vb, m_data.VertexBytes(), m_data.VertexBytesSize()) : S_OK; }
 
-    HRESULT GetDevice(IDirect3DDevice9** device) override {
-        if (!device) return D3DERR_INVALIDCALL;
-        m_device->AddRef();
-        *device = m_device;
-        return S_OK;
-    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return ReferenceDeviceTo(m_device, device); }
     DWORD GetNumFaces() override { return m_data.GetNumFaces(); }
     DWORD GetNumVertices() override { return m_data.GetNumVertices(); }
     DWORD GetNumBytesPerVertex() override { return m_data.GetNumBytesPerVertex(); }

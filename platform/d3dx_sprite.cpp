@@ -30,12 +30,7 @@ public:
         m_device->Release();
     }
 
-    HRESULT GetDevice(IDirect3DDevice9** device) override {
-        if (!device) return D3DERR_INVALIDCALL;
-        m_device->AddRef();
-        *device = m_device;
-        return S_OK;
-    }
+    HRESULT GetDevice(IDirect3DDevice9** device) override { return ReferenceDeviceTo(m_device, device); }
     HRESULT GetTransform(D3DXMATRIX* transform) override {
         if (!transform) return D3DERR_INVALIDCALL;
         *transform = m_transform;

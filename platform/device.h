@@ -179,6 +179,15 @@ public:
     virtual HRESULT ReadBackBuffer(std::vector<uint8_t>* rgba, UINT* width, UINT* height) = 0;
 };
 
+// GetDevice of every object made on a device: a new reference to the device
+// through *out (D3DERR_INVALIDCALL for a null out).
+inline HRESULT ReferenceDeviceTo(IDirect3DDevice9* device, IDirect3DDevice9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    device->AddRef();
+    *out = device;
+    return S_OK;
+}
+
 // The adapter object: adapters, display modes, capabilities and checks.
 class IDirect3D9 : public RefCounted {
 public:

@@ -151,12 +151,7 @@ TextureImpl::TextureImpl(CoreDevice* device, UINT width, UINT height, UINT level
 
 TextureImpl::~TextureImpl() { Owner()->TextureDestroyed(this); }
 
-HRESULT TextureImpl::GetDevice(IDirect3DDevice9** device) {
-    if (!device) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *device = Owner();
-    return S_OK;
-}
+HRESULT TextureImpl::GetDevice(IDirect3DDevice9** device) { return ReferenceDeviceTo(Owner(), device); }
 
 HRESULT TextureImpl::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     if (!desc || level >= m_levels.size()) return D3DERR_INVALIDCALL;
@@ -223,12 +218,7 @@ SurfaceImpl::SurfaceImpl(CoreDevice* device, UINT width, UINT height, D3DFORMAT 
       m_pool(pool),
       m_bits(static_cast<size_t>(m_pitch) * height, 0) {}
 
-HRESULT SurfaceImpl::GetDevice(IDirect3DDevice9** device) {
-    if (!device) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *device = Owner();
-    return S_OK;
-}
+HRESULT SurfaceImpl::GetDevice(IDirect3DDevice9** device) { return ReferenceDeviceTo(Owner(), device); }
 
 HRESULT SurfaceImpl::GetDesc(D3DSURFACE_DESC* desc) {
     if (!desc) return D3DERR_INVALIDCALL;
@@ -298,12 +288,7 @@ VertexBufferImpl::VertexBufferImpl(CoreDevice* device, UINT size, DWORD usage, D
 
 VertexBufferImpl::~VertexBufferImpl() { Owner()->BufferDestroyed(&data); }
 
-HRESULT VertexBufferImpl::GetDevice(IDirect3DDevice9** device) {
-    if (!device) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *device = Owner();
-    return S_OK;
-}
+HRESULT VertexBufferImpl::GetDevice(IDirect3DDevice9** device) { return ReferenceDeviceTo(Owner(), device); }
 
 HRESULT VertexBufferImpl::Unlock() {
     HRESULT hr = data.Unlock();
@@ -316,12 +301,7 @@ IndexBufferImpl::IndexBufferImpl(CoreDevice* device, UINT size, DWORD usage, D3D
 
 IndexBufferImpl::~IndexBufferImpl() { Owner()->BufferDestroyed(&data); }
 
-HRESULT IndexBufferImpl::GetDevice(IDirect3DDevice9** device) {
-    if (!device) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *device = Owner();
-    return S_OK;
-}
+HRESULT IndexBufferImpl::GetDevice(IDirect3DDevice9** device) { return ReferenceDeviceTo(Owner(), device); }
 
 HRESULT IndexBufferImpl::Unlock() {
     HRESULT hr = data.Unlock();
