@@ -381,22 +381,32 @@ HRESULT ImageDecodeMemory(const void* data, size_t size, DecodedImage* out, std:
     return S_OK;
 }
 
-HRESULT ImageInfoFromFile(const std::string& path, D3DXIMAGE_INFO* info, std::string* error) {
+namespace {
+
+// Reads the file and hands its bytes to fromMemory(data, size, message); a
+// failure's message is prefixed with the path.
+template <class FromMemory>
+HRESULT FromFile(const std::string& path, std::string* error, FromMemory fromMemory) {
     std::vector<uint8_t> bytes;
     if (HRESULT hr = ReadFileBytes(path, &bytes, error); FAILED(hr)) return hr;
     std::string message;
-    HRESULT hr = ImageInfoFromMemory(bytes.data(), bytes.size(), info, &message);
+    HRESULT hr = fromMemory(bytes.data(), bytes.size(), &message);
     if (FAILED(hr) && error) *error = path + ": " + message;
     return hr;
 }
 
+}  // namespace
+
+HRESULT ImageInfoFromFile(const std::string& path, D3DXIMAGE_INFO* info, std::string* error) {
+    return FromFile(path, error, [info](const uint8_t* data, size_t size, std::string* message) {
+        return ImageInfoFromMemory(data, size, info, message);
+    });
+}
+
 HRESULT ImageDecodeFile(const std::string& path, DecodedImage* out, std::string* error) {
-    std::vector<uint8_t> bytes;
-    if (HRESULT hr = ReadFileBytes(path, &bytes, error); FAILED(hr)) return hr;
-    std::string message;
-    HRESULT hr = ImageDecodeMemory(bytes.data(), bytes.size(), out, &message);
-    if (FAILED(hr) && error) *error = path + ": " + message;
-    return hr;
+    return FromFile(path, error, [out](const uint8_t* data, size_t size, std::string* message) {
+        return ImageDecodeMemory(data, size, out, message);
+    });
 }
 
 std::vector<uint8_t> ImageEncodeDds(UINT width, UINT height, const uint32_t* argb) {

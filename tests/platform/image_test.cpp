@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -361,6 +362,19 @@ TEST(Image, FilesLoadAndMissingOnesFail) {
     EXPECT_EQ(ImageDecodeFile(std::string(dir) + "/images/missing.png", &image, &error), D3DXERR_INVALIDDATA);
     EXPECT_NE(error.find("missing.png"), std::string::npos) << error;
     EXPECT_EQ(ImageInfoFromFile(std::string(dir) + "/images", &info, &error), D3DXERR_INVALIDDATA);
+
+    // A file that reads but is no image: the decoder's message after the path.
+    const std::string junk = ::testing::TempDir() + "trevolia_not_an_image.png";
+    std::ofstream(junk, std::ios::binary) << "not an image at all";
+    error.clear();
+    EXPECT_EQ(ImageInfoFromFile(junk, &info, &error), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(error.rfind(junk + ": ", 0), 0u) << error;
+    EXPECT_GT(error.size(), junk.size() + 2) << error;
+    error.clear();
+    EXPECT_EQ(ImageDecodeFile(junk, &image, &error), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(error.rfind(junk + ": ", 0), 0u) << error;
+    EXPECT_GT(error.size(), junk.size() + 2) << error;
+    std::remove(junk.c_str());
 }
 
 }  // namespace
